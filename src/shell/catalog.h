@@ -1,0 +1,32 @@
+#pragma once
+
+#include "support/stringlist.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+// The message catalog "tav.t": every text the program shows and every dialog description,
+// looked up by key. Entries are kept in code page 1251 in file order; the first occurrence of a
+// key wins. An argument that is no key (absent catalog, contains a blank, unknown) is returned as
+// it is, so code passes keys and literal texts to the same accessors.
+namespace Catalog {
+
+// Current directory first, then the executable's directory; a second load appends.
+void load(const QString &fileName);
+[[nodiscard]] bool isLoaded();
+// Forgets the catalog (tests).
+void clear();
+
+// The text of a key; nullopt for a key whose line has no text.
+[[nodiscard]] std::optional<QByteArray> text(QByteArrayView keyOrText);
+// As text(), as Unicode, cut before a '[' that is not the first character.
+[[nodiscard]] QString displayText(QByteArrayView keyOrText);
+// The text split at '/'.
+[[nodiscard]] StringList list(QByteArrayView keyOrText);
+// The text without trailing blanks, "{key}" replaced by that key's text (one level), cut to
+// maxLength characters.
+[[nodiscard]] QByteArray expanded(QByteArrayView keyOrText, qsizetype maxLength = 1999);
+
+} // namespace Catalog

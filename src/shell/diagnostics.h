@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+// Message boxes and the run's log "taw.tax" (current directory). The first line written in a run
+// truncates the log and writes the header "** **"; every line opens and closes the file, so the
+// log is complete even if the process dies.
+//
+// Tests switch the boxes to recording mode: nothing is shown, each box is kept in
+// recordedBoxes(), and an error box calls the error-exit handler (default: exit code 1).
+namespace Diagnostics {
+
+// One line, printf-style.
+void log(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
+void logLine(QByteArrayView line);
+
+// "*** Warring" with the display text of a key or a literal text; then logs the 8-bit text.
+void warning(QByteArrayView keyOrText);
+// printf-style, cut at 400 characters, shown with warning().
+void warningf(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
+// "Cannot Open File: %s"; a QString path is written in code page 1251.
+void fileOpenWarning(QByteArrayView path);
+void fileOpenWarning(const QString &path);
+// "*** Error"; ends the process with exit code 1 once the user closed it.
+[[noreturn]] void error(QByteArrayView keyOrText);
+
+// The Qt message handler: "D:", "W:", "Err:", "Fatal: " (fatal also goes to stderr and aborts).
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+// For tests.
+struct RecordedBox
+{
+    QString title;
+    QString text;
+};
+void setRecording(bool on);
+[[nodiscard]] bool isRecording();
+[[nodiscard]] QList<RecordedBox> recordedBoxes();
+void clearRecordedBoxes();
+// Called by error() in recording mode instead of ending the process; must not return
+// (throwing from it is allowed in tests).
+void setErrorExitHandler(std::function<void()> handler);
+// Starts a new run of the log: the next line truncates "taw.tax" again.
+void resetLog();
+
+} // namespace Diagnostics

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "support/stringlist.h"
+
+#include <QByteArrayView>
+#include <QColor>
+#include <QRect>
+#include <QString>
+#include <initializer_list>
+
+class QObject;
+class QWidget;
+
+namespace WidgetHelpers {
+
+// Position of the widget's object name (first 19 characters) among names, or -1.
+[[nodiscard]] int buttonIndex(const QObject *widget, std::initializer_list<const char *> names);
+// Points below 1 leave the font alone.
+void setFontSize(QWidget *widget, int points);
+void setBackgroundColour(QWidget *widget, const QColor &colour);
+// 'FF0000' and '#FF0000' give the same colour.
+[[nodiscard]] QColor namedColour(QByteArrayView text);
+[[nodiscard]] QRect screenSize();
+// Opens "http://www." + domain with the desktop's browser.
+void openWebSite(QByteArrayView domain);
+// "file" or "file(Section)" (code page 866 on disk); empty when file or section is missing.
+[[nodiscard]] QString readTextSection(QByteArrayView fileAndSection);
+
+enum ListFlag { ListDirectories = 0x01, LowerCase = 0x02 };
+[[nodiscard]] StringList listDirectory(const QString &directory, const QString &pattern, int flags);
+
+} // namespace WidgetHelpers
