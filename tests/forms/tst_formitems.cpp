@@ -221,7 +221,7 @@ void TestFormItems::label_data()
     QTest::newRow("bold") << u"Head"_s << QByteArray("Ab") << u"Head"_s << QByteArray() << QColor() << true;
     QTest::newRow("unknown colour keeps the background")
         << u"Note#red"_s << QByteArray("A") << u"Note"_s << QByteArray() << QColor() << false;
-    QTest::newRow("row text cut at 19") << u"x[" + QString(30, u'r') + u"]"_s << QByteArray("A") << u"x"_s
+    QTest::newRow("row text cut at 19") << u"x["_s + QString(30, u'r') + u"]"_s << QByteArray("A") << u"x"_s
                                         << QByteArray(19, 'r') << QColor() << false;
     QTest::newRow("text cut at 199") << QString(250, u't') << QByteArray("A") << QString(199, u't') << QByteArray()
                                      << QColor() << false;

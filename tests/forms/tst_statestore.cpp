@@ -4,6 +4,7 @@
 #include "forms/formitems.h"
 #include "forms/statestore.h"
 #include "support/flagset.h"
+#include "support/codepage.h"
 #include "toolkit/layoutbuilder.h"
 #include "widgets/bytedateedit.h"
 
@@ -13,6 +14,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
