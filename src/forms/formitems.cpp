@@ -279,7 +279,10 @@ QDateTimeEdit *FormItems::makeDateTimeEdit(QByteArrayView name, QBoxLayout *layo
     auto *edit = new QDateTimeEdit(start);
     applyFormFont(edit);
     edit->setObjectName(objectNameOf(name));
+    // The edit refuses dates before the year 100; it then keeps the earliest date it accepts.
     edit->setMinimumDate(QDate(-4710, 1, 1));
+    if (edit->minimumDate() > QDate(100, 1, 1))
+        edit->setMinimumDate(QDate(100, 1, 1));
     edit->setCalendarPopup(true);
     auto *calendar = new QCalendarWidget;
     calendar->setFirstDayOfWeek(Qt::Monday);

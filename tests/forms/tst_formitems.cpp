@@ -389,7 +389,12 @@ void TestFormItems::lineEdit()
     QVERIFY(edit->dragEnabled());
     QCOMPARE(edit->property("m").isValid(), mode != 0);
     QCOMPARE(edit->property("m").toInt(), mode);
-    QCOMPARE(edit->findChildren<Filtr *>().size(), mode != 0 ? 1 : 0);
+    // Filtr has no meta-object of its own, so it is told apart from the edit's other children by
+    // its C++ type.
+    const QObjectList children = edit->children();
+    const auto filters = std::count_if(children.begin(), children.end(),
+                                       [](QObject *child) { return dynamic_cast<Filtr *>(child) != nullptr; });
+    QCOMPARE(filters, mode != 0 ? 1 : 0);
     QBoxLayout *pair = boxHolding(m_layout, edit);
     QCOMPARE(pair->direction(), beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     QCOMPARE(qobject_cast<QLabel *>(pair->itemAt(pair->indexOf(edit) - 1)->widget())->text(), u"Source folder"_s);
@@ -419,7 +424,8 @@ void TestFormItems::dateTimeEdit()
     auto *edit = child<QDateTimeEdit>(u"When"_s);
     QVERIFY(edit);
     QCOMPARE(edit->dateTime(), expected);
-    QCOMPARE(edit->minimumDate(), QDate(-4710, 1, 1));
+    // The edit accepts nothing before the year 100; that is as early as it gets.
+    QCOMPARE(edit->minimumDate(), QDate(100, 1, 1));
     QVERIFY(edit->calendarPopup());
     QVERIFY(edit->calendarWidget());
     QCOMPARE(edit->calendarWidget()->firstDayOfWeek(), Qt::Monday);

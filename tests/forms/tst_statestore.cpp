@@ -14,6 +14,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -102,6 +103,17 @@ int dumpMode(const QString &directory)
     return 0;
 }
 
+// Key events carrying text that QTest's key table does not know (Cyrillic letters).
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
 enum class WidgetKind { LineEdit, Spin, SpinInner, DateTime, CheckBox, PushButton, Combo, PlainList, Label, DateEdit };
 
 std::unique_ptr<QWidget> makeWidget(WidgetKind kind)
@@ -154,6 +166,9 @@ private:
         if (!layout)
             return nullptr;
         dialog->setLayout(layout);
+        dialog->show();
+        if (!QTest::qWaitForWindowExposed(dialog.get()))
+            return nullptr;
         return dialog;
     }
 
@@ -218,7 +233,7 @@ void TestStateStore::singleWidgets_data()
                                            << QByteArray("QListWidget") << QByteArray();
     QTest::newRow("label") << WidgetKind::Label << u"Path"_s << false << QByteArray("QLabel") << QByteArray();
     QTest::newRow("name cut at 99") << WidgetKind::LineEdit << QString(120, u'n') << true << QByteArray("QLineEdit")
-                                    << QByteArray();
+                                    << QByteArray("abc");
 }
 
 void TestStateStore::singleWidgets()
@@ -236,12 +251,7 @@ void TestStateStore::singleWidgets()
     QCOMPARE(StateStore::storeWidget(widget.get(), storedClass, storedName), handled);
     QCOMPARE(storedClass, className);
     QCOMPARE(storedName, name.toLatin1().left(99));
-    const auto value = Settings::value(storedName);
-    QCOMPARE(value.value_or(QByteArray()), stored);
-    if (name.size() > 99) {
-        // The line edit's text goes under the cut name.
-        QCOMPARE(Settings::value(QByteArray(99, 'n')).value_or(QByteArray()), QByteArray("abc"));
-    }
+    QCOMPARE(Settings::value(storedName).value_or(QByteArray()), stored);
 }
 
 void TestStateStore::radioGroup_data()
@@ -315,8 +325,6 @@ void TestStateStore::checkList()
     auto *list = dialog->findChild<QListWidget *>(objectName);
     QVERIFY(list);
     // Space on the current item toggles its mark, as the user would.
-    dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     for (int row : check) {
         list->setCurrentRow(row);
         QTest::keyClick(list, Qt::Key_Space);
@@ -401,8 +409,6 @@ void TestStateStore::roundTrip()
 {
     auto dialog = buildForm(roundTripCatalog, "Form");
     QVERIFY(dialog);
-    dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     const QStringList before = dumpValues(dialog.get());
 
     auto *path = dialog->findChild<QLineEdit *>(u"Path"_s);
@@ -410,7 +416,7 @@ void TestStateStore::roundTrip()
     QTest::keyClicks(path, u"/home/user/data"_s);
     auto *word = dialog->findChild<QLineEdit *>(u"Word"_s);
     QVERIFY(word);
-    QTest::keyClicks(word, u"Привет"_s);
+    typeText(word, u"Привет"_s);
     auto *count = dialog->findChild<QSpinBox *>(u"Count"_s);
     QVERIFY(count);
     for (int i = 0; i < 3; ++i)
@@ -466,7 +472,8 @@ void TestStateStore::roundTrip()
     int changed = 0;
     for (int i = 0; i < after.size(); ++i)
         changed += after[i] != before[i];
-    QCOMPARE(changed, 14);
+    // Path, Word, Count, When, Birth, Lang, r1 and r3 of Mode, c2 of Opts, Pick, Name, Qty, At.
+    QCOMPARE(changed, 13);
 
     StateStore::storeDialog(dialog.get());
     QVERIFY(Settings::save(m_dir->filePath(u"tavx.in"_s)));

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -247,7 +248,7 @@ void TestLayoutBuilder::gallery()
     // The help text and the file list of the gallery are looked for in the working directory.
     QFile help(m_dir->filePath(u"gallery.hlp"_s));
     QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("@@Intro\nHelp text from a section of a file,\nwith <a href=\"http://localhost/\">a link</a>.\n"
+    help.write("@@Intro\n<b>Help text</b> from a section of a file,\nwith <a href=\"http://localhost/\">a link</a>.\n"
                "@@Other\nnot shown\n");
     help.close();
     QFile list(m_dir->filePath(u"gallery.lst"_s));
