@@ -163,6 +163,9 @@ void Diagnostics::error(QByteArrayView keyOrText)
     } else {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     }
+    // What Qt reports while the process winds down must not reach the log through the code page
+    // tables that are being torn down.
+    qInstallMessageHandler(nullptr);
     std::exit(1);
 }
 

@@ -79,8 +79,19 @@ int runMode(QApplication &application)
     return exitCode;
 }
 
+// Qt still talks while the process winds down, after the code page tables are gone; from then on
+// its messages go to the default output instead of the log.
+struct MessageHandlerScope
+{
+    MessageHandlerScope() = default;
+    MessageHandlerScope(const MessageHandlerScope &) = delete;
+    MessageHandlerScope &operator=(const MessageHandlerScope &) = delete;
+    ~MessageHandlerScope() { qInstallMessageHandler(nullptr); }
+};
+
 int run(int &argc, char **argv)
 {
+    const MessageHandlerScope messageHandlerScope;
     QApplication application(argc, argv);
     // Caught while the application still exists, so that the box can be shown.
     try {

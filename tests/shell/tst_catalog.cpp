@@ -246,7 +246,8 @@ void TestCatalog::expanded_data()
                                                     << QByteArray("1 sp  2");
     QTest::newRow("cut at the buffer") << QByteArray("Main") << qsizetype(6) << QByteArray("<a> an");
     QTest::newRow("cut inside an insertion") << QByteArray("Main") << qsizetype(2) << QByteArray("<a");
-    QTest::newRow("literal text") << QByteArray("plain text {A}") << qsizetype(1999) << QByteArray("plain text {A}");
+    QTest::newRow("literal text expanded too") << QByteArray("plain text {A}") << qsizetype(1999)
+                                               << QByteArray("plain text <a>");
 }
 
 void TestCatalog::expanded()
