@@ -1,5 +1,7 @@
 #include "platform/processstart.h"
 
+#include "support/codepage.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,4 +27,9 @@ bool ProcessStart::startDetached(const QString &commandLine)
     if (command.program.isEmpty())
         return false;
     return QProcess::startDetached(command.program, command.arguments, QDir::currentPath());
+}
+
+bool ProcessStart::startDetached(const QByteArray &commandLine)
+{
+    return startDetached(CodePage::toUnicode(commandLine));
 }

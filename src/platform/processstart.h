@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -18,5 +19,8 @@ struct Command
 [[nodiscard]] Command resolve(const QString &commandLine);
 // Starts the command line detached from this process; false when it could not be started.
 bool startDetached(const QString &commandLine);
+// The same for a command line in code page 1251, so that a folder or program with a Cyrillic name
+// is found under its own name.
+bool startDetached(const QByteArray &commandLine);
 
 } // namespace ProcessStart

@@ -73,7 +73,7 @@ int runMode(QApplication &application)
     if (commandLine.mode() == CommandLine::Asteroids)
         StateStore::storeDialog(window.get());
     if (commandLine.startsProgram())
-        ProcessStart::startDetached(CodePage::toUnicode(commandLine.programLine()));
+        ProcessStart::startDetached(commandLine.programLine());
     Settings::save(QStringLiteral("tavx.in"));
     window.reset();
     return exitCode;
