@@ -1,0 +1,68 @@
+// Time of building a dialog from its catalog description: the parse alone, and the whole build
+// of the widgets (layout installed, not shown), for the gallery of every item kind.
+//     QT_QPA_PLATFORM=offscreen bench_layoutbuilder [catalog file] [dialog key] [repetitions]
+#include "shell/catalog.h"
+#include "shell/diagnostics.h"
+#include "toolkit/layoutbuilder.h"
+#include "toolkit/layoutdescription.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLayout>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    const QString catalog = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                     : QCoreApplication::applicationDirPath() + QStringLiteral("/tav.t");
+    const QByteArray key = argc > 2 ? QByteArray(argv[2]) : QByteArray("Gallery");
+    const int repetitions = argc > 3 ? std::max(1, QByteArray(argv[3]).toInt()) : 50;
+
+    Diagnostics::setRecording(true);
+    Catalog::load(catalog);
+    if (!Catalog::isLoaded()) {
+        std::fprintf(stderr, "cannot load %s\n", qPrintable(catalog));
+        return 1;
+    }
+    const QByteArray description = Catalog::expanded(key);
+
+    std::vector<double> parses;
+    std::vector<double> builds;
+    int widgets = 0;
+    for (int i = 0; i < repetitions; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const LayoutDescription parsed = LayoutDescription::parse(description);
+        parses.push_back(double(timer.nsecsElapsed()) / 1e3);
+        if (parsed.groups().isEmpty())
+            return 1;
+
+        QDialog dialog;
+        timer.restart();
+        dialog.setLayout(LayoutBuilder::buildLayout(key, &dialog));
+        builds.push_back(double(timer.nsecsElapsed()) / 1e6);
+        widgets = int(dialog.findChildren<QWidget *>().size());
+    }
+    std::printf("%s: %lld characters, %d widgets, %d repetitions\n", key.constData(),
+                static_cast<long long>(description.size()), widgets, repetitions);
+    std::printf("parse only       median %8.1f us   best %8.1f us\n", median(parses),
+                *std::min_element(parses.begin(), parses.end()));
+    std::printf("build (widgets)  median %8.2f ms   best %8.2f ms\n", median(builds),
+                *std::min_element(builds.begin(), builds.end()));
+    return 0;
+}
