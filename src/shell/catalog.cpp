@@ -3,19 +3,66 @@
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
 #include "support/strings.h"
-#include "support/textfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 namespace {
 
-// Absent until the first load that found its file: then every key lookup goes through it.
-std::optional<StringList> &entries()
+// The catalog holds each file it loaded, converted, as one block; the entry lines are views into
+// those blocks (joined continuation lines have blocks of their own). Loading a catalog of tens of
+// thousands of lines is then one read, one pass of conversion and one pass of line splitting,
+// which keeps it a small part of the program's start.
+struct Entries
 {
-    static std::optional<StringList> catalog;
+    QList<QByteArray> blocks;
+    QList<QByteArray> lines;
+};
+
+// Absent until the first load that found its file: then every key lookup goes through it.
+std::optional<Entries> &entries()
+{
+    static std::optional<Entries> catalog;
     return catalog;
 }
+
+// The physical lines of a file held in memory, read the way a C stream reads them: every CR is
+// already gone, LF ends a line, and a file that ends with LF (or an empty file) yields one more
+// empty line before the end.
+class LineScanner final
+{
+public:
+    explicit LineScanner(QByteArrayView text)
+        : m_text(text)
+    {
+    }
+
+    std::optional<QByteArrayView> readLine()
+    {
+        if (m_pos > m_text.size())
+            return std::nullopt;
+        qsizetype end = m_text.indexOf('\n', m_pos);
+        if (end < 0)
+            end = m_text.size();
+        const QByteArrayView line = m_text.sliced(m_pos, end - m_pos);
+        m_pos = end + 1;
+        return line;
+    }
+
+    // The next line that neither begins with '*' nor holds only blanks.
+    std::optional<QByteArrayView> readSignificantLine()
+    {
+        while (std::optional<QByteArrayView> line = readLine()) {
+            if (!line->startsWith('*') && Strings::firstNonBlank(*line) != 0)
+                return line;
+        }
+        return std::nullopt;
+    }
+
+private:
+    QByteArrayView m_text;
+    qsizetype m_pos = 0;
+};
 
 enum class Match { Other, NoText, WithText };
 
@@ -30,22 +77,26 @@ Match matchEntry(const QByteArray &line, QByteArrayView key)
 }
 
 // Joins continuation lines: the first '@' and what follows it give way to the next physical
-// line. A '*' line is dropped instead of joined; at end of file the '@' stays.
-void assembleContinuations(QByteArray &line, LineReader &reader)
+// line. A '*' line is dropped instead of joined; at end of file the '@' stays. Returns the joined
+// line, or nullopt when `line` has no '@'.
+std::optional<QByteArray> joinContinuations(QByteArrayView line, LineScanner &scanner)
 {
-    // Only the joined-in text can hold a further '@', so the search goes on from where the
-    // last one stood.
     qsizetype at = line.indexOf('@');
+    if (at < 0)
+        return std::nullopt;
+    QByteArray joined = line.toByteArray();
     while (at >= 0) {
-        std::optional<QByteArray> next = reader.readLine();
+        std::optional<QByteArrayView> next = scanner.readLine();
         if (!next)
-            return;
+            break;
         if (next->startsWith('*'))
             continue;
-        line.truncate(at);
-        line.append(*next);
-        at = line.indexOf('@', at);
+        joined.truncate(at);
+        joined.append(*next);
+        // Only the joined-in text can hold a further '@'.
+        at = joined.indexOf('@', at);
     }
+    return joined;
 }
 
 } // namespace
@@ -61,14 +112,30 @@ void Catalog::load(const QString &fileName)
             return;
         }
     }
-    std::optional<StringList> &catalog = entries();
+    QByteArray text = file.readAll();
+    file.close();
+    // A CR is dropped wherever it stands, and the conversion maps byte by byte, leaving every
+    // byte that the line structure is made of (LF, '@', '*', blank) as it is: both can be done
+    // for the whole file before it is cut into lines.
+    if (text.contains('\r'))
+        text.removeIf([](char c) { return c == '\r'; });
+    CodePage::cp866ToCp1251(text);
+
+    std::optional<Entries> &catalog = entries();
     if (!catalog)
-        catalog.emplace(1000);
-    LineReader reader(&file);
-    while (std::optional<QByteArray> line = reader.readSignificantLine()) {
-        assembleContinuations(*line, reader);
-        CodePage::cp866ToCp1251(*line);
-        catalog->append(*line);
+        catalog.emplace();
+    // The lines point into the blocks' data, which stays where it is while the list of blocks
+    // grows.
+    catalog->blocks.append(text);
+    LineScanner scanner(QByteArrayView(catalog->blocks.last()));
+    while (std::optional<QByteArrayView> line = scanner.readSignificantLine()) {
+        if (std::optional<QByteArray> joined = joinContinuations(*line, scanner)) {
+            catalog->blocks.append(*joined);
+            const QByteArray &own = catalog->blocks.last();
+            catalog->lines.append(QByteArray::fromRawData(own.constData(), own.size()));
+        } else {
+            catalog->lines.append(QByteArray::fromRawData(line->data(), line->size()));
+        }
     }
 }
 
@@ -86,10 +153,10 @@ std::optional<QByteArray> Catalog::text(QByteArrayView keyOrText)
 {
     if (keyOrText.isNull())
         return std::nullopt;
-    const std::optional<StringList> &catalog = entries();
+    const std::optional<Entries> &catalog = entries();
     if (!catalog || keyOrText.isEmpty() || keyOrText.contains(' '))
         return keyOrText.toByteArray();
-    for (const QByteArray &line : *catalog) {
+    for (const QByteArray &line : catalog->lines) {
         switch (matchEntry(line, keyOrText)) {
         case Match::Other:
             break;
