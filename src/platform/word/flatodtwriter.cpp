@@ -55,10 +55,16 @@ QString FlatOdtWriter::textAlign(int alignment)
     }
 }
 
-// Runs of blanks, and blanks at either end of a run, are written as <text:s/>: a reader
-// collapses plain blanks and drops them at the start of a paragraph. A tab is <text:tab/>.
-void FlatOdtWriter::writeCharacters(QXmlStreamWriter &xml, const QString &text)
+// A reader collapses white space and drops it at either end of a paragraph, so only a single
+// blank between two other characters stays plain; every other blank is <text:s/>, and a tab is
+// <text:tab/>.
+void FlatOdtWriter::writeCharacters(QXmlStreamWriter &xml, const QString &typed)
 {
+    QString text;
+    for (const QChar c : typed) {
+        if (isXmlChar(c.unicode()))
+            text += c;
+    }
     QString plain;
     const auto flush = [&] {
         if (!plain.isEmpty())
@@ -72,7 +78,8 @@ void FlatOdtWriter::writeCharacters(QXmlStreamWriter &xml, const QString &text)
             while (end < text.size() && text.at(end) == u' ')
                 ++end;
             const qsizetype count = end - i;
-            if (count == 1 && i > 0 && end < text.size()) {
+            const bool between = i > 0 && end < text.size() && text.at(i - 1) != u'\t' && text.at(end) != u'\t';
+            if (count == 1 && between) {
                 plain += u' ';
             } else {
                 flush();
@@ -86,7 +93,7 @@ void FlatOdtWriter::writeCharacters(QXmlStreamWriter &xml, const QString &text)
         if (c == u'\t') {
             flush();
             xml.writeEmptyElement(TextNs, u"tab"_s);
-        } else if (isXmlChar(c)) {
+        } else {
             plain += QChar(c);
         }
         ++i;

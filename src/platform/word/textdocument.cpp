@@ -63,9 +63,12 @@ TextDocument::TextDocument()
 {
 }
 
+// An empty paragraph shows its mark's font (its height); a paragraph with text keeps its mark.
 void TextDocument::applyInsertionFormat()
 {
-    m_paragraphs[m_cursorParagraph].markFormat = m_insertionFormat;
+    Paragraph &paragraph = m_paragraphs[m_cursorParagraph];
+    if (paragraph.runs.isEmpty())
+        paragraph.markFormat = m_insertionFormat;
 }
 
 void TextDocument::setFontSize(int size)

@@ -5,9 +5,10 @@
 
 // A word-processor document as the automation calls build it: paragraphs of text runs, an
 // insertion point, and the character format that the next typed text takes. Word's meanings
-// are kept: the font set at the insertion point applies to what is typed next and to the mark of
-// the paragraph that holds the insertion point; the alignment belongs to the paragraph that
-// holds the insertion point; a paragraph break splits the paragraph there.
+// are kept: the font set at the insertion point applies to what is typed next, and to the mark
+// of the paragraph there while it is empty; the alignment belongs to the paragraph that holds the
+// insertion point; a paragraph break splits the paragraph there, and the new paragraph's mark
+// takes the font of the insertion point.
 class TextDocument final
 {
 public:
