@@ -25,9 +25,14 @@ void warning(QByteArrayView keyOrText);
 void warningf(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
 // "Cannot Open File: %s"; a QString path is written in code page 1251.
 void fileOpenWarning(QByteArrayView path);
+void fileOpenWarning(const QByteArray &path);
+void fileOpenWarning(const char *path);
 void fileOpenWarning(const QString &path);
 // "*** Error"; ends the process with exit code 1 once the user closed it.
 [[noreturn]] void error(QByteArrayView keyOrText);
+
+// Makes memory exhaustion anywhere end through the error box "MEM" (exit code 1).
+void installOutOfMemoryHandler();
 
 // The Qt message handler: "D:", "W:", "Err:", "Fatal: " (fatal also goes to stderr and aborts).
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);

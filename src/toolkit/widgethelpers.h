@@ -6,9 +6,11 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 class QObject;
+class QUrl;
 class QWidget;
 
 namespace WidgetHelpers {
@@ -23,6 +25,10 @@ void setBackgroundColour(QWidget *widget, const QColor &colour);
 [[nodiscard]] QRect screenSize();
 // Opens "http://www." + domain with the desktop's browser.
 void openWebSite(QByteArrayView domain);
+// What openWebSite() hands the address to; an empty opener restores the desktop's browser.
+// Tests install their own so that no browser starts.
+using UrlOpener = std::function<bool(const QUrl &)>;
+void setUrlOpener(UrlOpener opener);
 // "file" or "file(Section)" (code page 866 on disk); empty when file or section is missing.
 [[nodiscard]] QString readTextSection(QByteArrayView fileAndSection);
 

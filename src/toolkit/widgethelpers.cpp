@@ -1,0 +1,147 @@
+#include "toolkit/widgethelpers.h"
+
+#include "support/codepage.h"
+#include "support/strings.h"
+
+#include <QBrush>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QUrl>
+#include <QWidget>
+
+namespace WidgetHelpers {
+
+namespace {
+
+constexpr qsizetype objectNameLength = 19;
+constexpr qsizetype argumentLength = 99;
+constexpr qsizetype sectionLineLength = 999;
+
+UrlOpener &urlOpener()
+{
+    static UrlOpener opener;
+    return opener;
+}
+
+} // namespace
+
+int buttonIndex(const QObject *widget, std::initializer_list<const char *> names)
+{
+    if (!widget)
+        return -1;
+    const QByteArray name = CodePage::fromUnicode(widget->objectName()).left(objectNameLength);
+    int index = 0;
+    for (const char *candidate : names) {
+        // Tables written for the old interface end with a null entry.
+        if (!candidate)
+            break;
+        if (name == QByteArrayView(candidate))
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
+void setFontSize(QWidget *widget, int points)
+{
+    if (!widget || points < 1)
+        return;
+    QFont font = widget->font();
+    font.setPointSize(points);
+    widget->setFont(font);
+}
+
+void setBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    if (!widget)
+        return;
+    QPalette palette = widget->palette();
+    palette.setBrush(QPalette::All, widget->backgroundRole(), QBrush(colour));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QColor namedColour(QByteArrayView text)
+{
+    QByteArray name = text.toByteArray();
+    if (!name.startsWith('#'))
+        name.prepend('#');
+    return QColor::fromString(CodePage::toUnicode(name));
+}
+
+QRect screenSize()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    return QRect(QPoint(0, 0), screen->virtualSize());
+}
+
+void openWebSite(QByteArrayView domain)
+{
+    const QUrl url(QStringLiteral("http://www.") + CodePage::toUnicode(domain), QUrl::TolerantMode);
+    if (const UrlOpener &opener = urlOpener())
+        opener(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void setUrlOpener(UrlOpener opener)
+{
+    urlOpener() = std::move(opener);
+}
+
+QString readTextSection(QByteArrayView fileAndSection)
+{
+    QByteArray fileName = Strings::boundedCopy(fileAndSection, argumentLength);
+    std::optional<QByteArray> section = Strings::splitAt(fileName, '(');
+    if (section)
+        Strings::splitAt(*section, ')');
+
+    QFile file(CodePage::toUnicode(fileName));
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+
+    QString result;
+    // Without a section the whole file counts, its "@@" lines included.
+    bool inSection = !section;
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine().left(sectionLineLength);
+        line.replace('\n', QByteArrayView()).replace('\r', QByteArrayView());
+        CodePage::cp866ToCp1251(line);
+        if (section) {
+            if (line.startsWith("@@")) {
+                if (inSection)
+                    break;
+                // A longer name that begins with the section's name matches too.
+                inSection = QByteArrayView(line).sliced(2).startsWith(*section);
+                continue;
+            }
+            if (!inSection)
+                continue;
+        }
+        if (line.startsWith('*'))
+            continue;
+        result += CodePage::toUnicode(line);
+        result += u'\n';
+    }
+    return result;
+}
+
+StringList listDirectory(const QString &directory, const QString &pattern, int flags)
+{
+    QDir::Filters filters = QDir::Files | QDir::NoDotAndDotDot;
+    if (flags & ListDirectories)
+        filters |= QDir::Dirs;
+    const QStringList names = QDir(directory).entryList(QStringList{pattern}, filters, QDir::Unsorted);
+    StringList list;
+    for (const QString &name : names)
+        list.append(CodePage::fromUnicode((flags & LowerCase) ? name.toLower() : name));
+    return list;
+}
+
+} // namespace WidgetHelpers

@@ -1,0 +1,90 @@
+#include "widgets/bytedateedit.h"
+
+#include "support/codepage.h"
+#include "support/dates.h"
+#include "widgets/dval.h"
+#include "widgets/fieldtext.h"
+
+#include <QDate>
+#include <QKeyEvent>
+
+#include <limits>
+
+ByteDateEdit::ByteDateEdit(const std::optional<QByteArray> &initialText, QWidget *parent)
+    : QLineEdit(parent)
+{
+    if (initialText)
+        setText(CodePage::toUnicode(*initialText));
+    else
+        setText(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")).left(FieldText::maxLength));
+    setCursorPosition(0);
+    // Installed after the initial text, so that a stored text is shown as it was stored.
+    setValidator(new DVal(this));
+}
+
+void ByteDateEdit::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
+    if (key <= 0xff && !digit && key != Qt::Key_Minus)
+        return;
+
+    m_reformatted = false;
+    const int pos = cursorPosition();
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return;
+    case Qt::Key_Left:
+        if (pos == 3 || pos == 6) {
+            setCursorPosition(pos - 2);
+            return;
+        }
+        break;
+    case Qt::Key_Right:
+        if (pos == 1 || pos == 4) {
+            setCursorPosition(pos + 2);
+            return;
+        }
+        break;
+    case Qt::Key_Up:
+        step(+1);
+        return;
+    case Qt::Key_Down:
+        step(-1);
+        return;
+    default:
+        break;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void ByteDateEdit::step(int delta)
+{
+    const int pos = cursorPosition();
+    const QByteArray text = FieldText::toLocal(this->text());
+    qint64 day = FieldText::fieldAt(text, 0);
+    qint64 month = FieldText::fieldAt(text, 3);
+    qint64 year = FieldText::fieldAt(text, 6);
+    switch (FieldText::fieldOfCursor(pos)) {
+    case 0:
+        day += delta;
+        break;
+    case 1:
+        month += delta;
+        break;
+    default:
+        year += delta;
+        break;
+    }
+    m_reformatted = false;
+    // Nothing wraps: below the first day or month, or past December, the step does nothing.
+    if (month < 1 || month > 12 || day < 1)
+        return;
+    // A year stepped out of the int range would no longer be read back as itself.
+    if (year > std::numeric_limits<int>::max() || year < std::numeric_limits<int>::min())
+        return;
+    day = qMin<qint64>(day, Dates::daysInMonth(int(month), int(year)));
+    setText(FieldText::format(day, '.', month, year, 4));
+    setCursorPosition(pos);
+}
