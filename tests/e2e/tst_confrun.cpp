@@ -48,7 +48,7 @@ private slots:
             server = std::make_unique<XvfbDisplay>();
             if (!server->isValid())
                 QSKIP("Xvfb and xdotool are needed to use the window");
-            if (!server->xdotool({u"getdisplaygeometry"_s}).trimmed().isEmpty())
+            if (!server->xdotool({ u"getdisplaygeometry"_s }).trimmed().isEmpty())
                 break;
         }
         XvfbDisplay &display = *server;
@@ -60,38 +60,37 @@ private slots:
         QVERIFY(installation.writeFile(u"old/n.txt"_s, "not chosen"));
         QVERIFY(installation.writeFile(u"kora.ini"_s, "X=1\n"));
         QVERIFY(installation.writeFile(u"starter"_s, "#!/bin/sh\ntouch started\n"));
-        QVERIFY(QFile::setPermissions(installation.filePath(u"starter"_s),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(
+            installation.filePath(u"starter"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString other = installation.filePath(u"old"_s);
 
         const QString window = exactTitle(u"***"_s + Catalog::displayText("mainRC"));
         const QString box = exactTitle(u"*** Warring"_s);
         auto visible = [&](const QString &title) {
-            return !display.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, title})
-                            .trimmed()
-                            .isEmpty();
+            return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                        .trimmed()
+                        .isEmpty();
         };
         // Keys go through XTEST to the focused window, as a user's would: Qt ignores sent ones.
         auto typeInto = [&](const QString &title, const QStringList &keys) {
-            const QByteArray id =
-                    display.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, title})
-                            .split('\n')
-                            .first();
-            display.xdotool(QStringList{u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(id)}
-                            + keys);
+            const QByteArray id = display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                                      .split('\n')
+                                      .first();
+            display.xdotool(QStringList { u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(id) } + keys);
         };
         int step = 0;
         QStringList seen;
-        const TavRun run = installation.run({u"F=Conf"_s, u"P=starter"_s}, 60000, [&] {
+        const TavRun run = installation.run({ u"F=Conf"_s, u"P=starter"_s }, 60000, [&] {
             switch (step) {
             case 0: // the dialog opens with no field focused: Tab reaches the directory first
                 if (!visible(window))
                     return;
-                typeInto(window, {u"key"_s, u"Tab"_s, u"ctrl+a"_s});
-                typeInto(window, {u"type"_s, other});
+                typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
+                typeInto(window, { u"type"_s, other });
                 // six check boxes, then "Ok"
-                typeInto(window, {u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
-                                  u"Tab"_s, u"Tab"_s, u"space"_s});
+                typeInto(window,
+                    { u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
+                        u"space"_s });
                 seen << u"dialog"_s;
                 step = 1;
                 return;
@@ -99,13 +98,13 @@ private slots:
                 if (!visible(box))
                     return;
                 seen << u"box"_s;
-                typeInto(box, {u"key"_s, u"Return"_s});
+                typeInto(box, { u"key"_s, u"Return"_s });
                 step = 2;
                 return;
             case 2:
                 if (visible(box) || !visible(window))
                     return;
-                typeInto(window, {u"key"_s, u"Escape"_s});
+                typeInto(window, { u"key"_s, u"Escape"_s });
                 step = 3;
                 return;
             default:
@@ -113,21 +112,19 @@ private slots:
             }
         });
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-        QCOMPARE(seen, (QStringList{u"dialog"_s, u"box"_s}));
+        QCOMPARE(seen, (QStringList { u"dialog"_s, u"box"_s }));
         QCOMPARE(run.exitCode, 0);
 
         QCOMPARE(installation.readFile(u"kora.ini"_s), "X=1\n\nBASA=C:\\base\nOrb-A=2\n"_ba);
         QCOMPARE(installation.readFile(u"a.bod"_s), "bod"_ba);
         QVERIFY(!installation.exists(u"n.txt"_s));
-        QCOMPARE(installation.log(),
-                 "** **\n" + CodePage::fromUnicode(Catalog::displayText("is")) + '\n');
+        QCOMPARE(installation.log(), "** **\n" + CodePage::fromUnicode(Catalog::displayText("is")) + '\n');
         // What the user chose is saved after the window closed: options 2 to 8 were switched on
         // by the dialog, the directory typed.
         const QByteArray settings = installation.settings();
-        QVERIFY2(settings.startsWith("Ov=0 0 1 1 1 1 1 1 1 0   0 0 0 0 0 0 0 0 0 0 \n"),
-                 settings.constData());
-        QVERIFY2(settings.contains("\nDir1002=" + CodePage::fromUnicode(other) + '\n'),
-                 settings.constData());
+        QVERIFY2(
+            settings.startsWith("Ov=0 0 1 1 1 1 1 1 1 0   0 0 0 0 0 0 0 0 0 0 \n"), settings.constData());
+        QVERIFY2(settings.contains("\nDir1002=" + CodePage::fromUnicode(other) + '\n'), settings.constData());
         QTRY_VERIFY_WITH_TIMEOUT(installation.exists(u"started"_s), 5000);
     }
 };
