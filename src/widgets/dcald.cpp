@@ -1,38 +1,13 @@
 #include "widgets/dcald.h"
 
+#include "forms/formitems.h"
 #include "shell/catalog.h"
-#include "shell/settings.h"
-#include "support/codepage.h"
-#include "support/strings.h"
-#include "toolkit/widgethelpers.h"
 
 #include <QCalendarWidget>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-// A push button as the forms make it: the key's text cut at '[', ':' as line breaks with one unit
-// of vertical stretch per line, the form font, the key as object name.
-QPushButton *makePushButton(QByteArrayView key, QBoxLayout *layout)
-{
-    QByteArray text = Strings::boundedCopy(Catalog::text(key).value_or(QByteArray()), 99);
-    Strings::splitAt(text, '[');
-    const int breaks = Strings::replaceChar(text, ':', '\n');
-    auto *button = new QPushButton(CodePage::toUnicode(text));
-    QSizePolicy policy = button->sizePolicy();
-    policy.setVerticalStretch(static_cast<quint8>(breaks + 1));
-    button->setSizePolicy(policy);
-    WidgetHelpers::setFontSize(button, Settings::dialogFontSize());
-    button->setObjectName(CodePage::toUnicode(key));
-    button->setDefault(false);
-    layout->addWidget(button);
-    return button;
-}
-
-} // namespace
 
 DCald::DCald(const QDate &date, QWidget *parent, int mode)
     : QDialog(parent)
@@ -50,10 +25,10 @@ DCald::DCald(const QDate &date, QWidget *parent, int mode)
     frameLayout->addWidget(m_calendar);
 
     auto *buttons = new QHBoxLayout;
-    QPushButton *ok = makePushButton("Ok", buttons);
-    QPushButton *cancel = makePushButton("Can", buttons);
-    QPushButton *yearForward = makePushButton("Y+", buttons);
-    QPushButton *yearBack = makePushButton("Y-", buttons);
+    QPushButton *ok = FormItems::makePushButton("Ok", buttons);
+    QPushButton *cancel = FormItems::makePushButton("Can", buttons);
+    QPushButton *yearForward = FormItems::makePushButton("Y+", buttons);
+    QPushButton *yearBack = FormItems::makePushButton("Y-", buttons);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);

@@ -1,6 +1,10 @@
 #include "modes/modeentries.h"
 
-// This build cannot export to a word processor yet.
-void Modes::exportToWord(const QByteArray &)
+#include "modes/word/wordexport.h"
+#include "platform/word/wordautomation.h"
+
+void Modes::exportToWord(const QByteArray &path)
 {
+    const std::unique_ptr<WordAutomation> word = WordAutomation::createDefault();
+    WordExport::exportToWord(path, *word);
 }

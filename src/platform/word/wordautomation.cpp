@@ -1,0 +1,16 @@
+#include "platform/word/wordautomation.h"
+
+#ifdef Q_OS_WIN
+#include "platform/word/axwordautomation.h"
+#else
+#include "platform/word/opendocumentwordautomation.h"
+#endif
+
+std::unique_ptr<WordAutomation> WordAutomation::createDefault()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<AxWordAutomation>();
+#else
+    return std::make_unique<OpenDocumentWordAutomation>();
+#endif
+}
