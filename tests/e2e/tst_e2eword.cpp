@@ -61,13 +61,14 @@ void TestEndToEndWord::exportsTheFile()
     const QStringList written = documents(installation);
     QCOMPARE(written.size(), 1);
     const QString document = QString::fromUtf8(installation.readFile(written.first()));
-    QVERIFY2(document.contains(u"<text:p text:style-name=\"P1\">Солнце в овне</text:p>"_s), qPrintable(document));
+    QVERIFY2(
+        document.contains(u"<text:p text:style-name=\"P1\">Солнце в овне</text:p>"_s), qPrintable(document));
     QVERIFY(document.contains(u"fo:text-align=\"justify\""_s));
     QVERIFY(document.contains(u"style:font-name=\"Courier New\" fo:font-size=\"12pt\""_s));
     // The offscreen platform opens no documents; the log says where the document is.
     QVERIFY2(installation.log().contains(
                  "Cannot Open File: " + CodePage::fromUnicode(installation.filePath(written.first()))),
-             installation.log().constData());
+        installation.log().constData());
 }
 
 void TestEndToEndWord::missingFileGivesOnlyTheWarning()
