@@ -202,6 +202,7 @@ void TestOpenDocumentWord::exportedDocument_data()
     QTest::newRow("tabs beside blanks") << "a\t b \tc\t"_ba << QStringList { u"a\t b \tc\t"_s, QString() };
     QTest::newRow("control characters XML cannot hold are dropped")
         << "a \x01 b\x0b\x1f"_ba << QStringList { u"a  b"_s, QString() };
+    QTest::newRow("a NUL byte inside a line") << "a\x00" "b\n"_ba << QStringList { u"ab"_s, QString() };
 }
 
 void TestOpenDocumentWord::exportedDocument()
