@@ -1,9 +1,12 @@
 #include "modes/modeentries.h"
 
-#include <QWidget>
+#include "modes/flash/tflash.h"
 
-// This build has no window for the mode yet.
 std::unique_ptr<QWidget> Modes::startFlash()
 {
-    return nullptr;
+    auto flash = std::make_unique<TFlash>();
+    flash->buildPages();
+    flash->selectPage();
+    flash->show();
+    return flash;
 }

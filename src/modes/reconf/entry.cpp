@@ -1,9 +1,13 @@
 #include "modes/modeentries.h"
 
-#include <QWidget>
+#include "modes/reconf/reconf.h"
 
-// This build has no window for the mode yet.
 std::unique_ptr<QWidget> Modes::startReconfDialog()
 {
-    return nullptr;
+    auto dialog = std::make_unique<ReConf>();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    dialog->setFocus();
+    return dialog;
 }

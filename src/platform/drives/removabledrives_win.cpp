@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <string>
 
 #include <windows.h>
 
