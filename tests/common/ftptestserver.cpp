@@ -39,6 +39,8 @@ bool FtpTestServer::start()
     if (m_dropAfter >= 0)
         arguments << QStringLiteral("--drop-after") << QString::number(m_dropAfter);
 
+    // The server resolves paths against its working directory, which a test may have removed.
+    m_process.setWorkingDirectory(m_workDir.path());
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(10000)) {
