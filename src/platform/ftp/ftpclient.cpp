@@ -74,10 +74,25 @@ struct FtpClient::Transfer
     }
 };
 
+// The notifiers are children of the client, so that one whose deletion is still pending when
+// the client goes goes with it.
 struct FtpClient::SocketWatch
 {
-    std::unique_ptr<QSocketNotifier> read;
-    std::unique_ptr<QSocketNotifier> write;
+    QPointer<QSocketNotifier> read;
+    QPointer<QSocketNotifier> write;
+
+    void retire()
+    {
+        // Either may be the notifier whose signal is being delivered right now.
+        for (QSocketNotifier *notifier : {read.data(), write.data()}) {
+            if (notifier) {
+                notifier->setEnabled(false);
+                notifier->deleteLater();
+            }
+        }
+        read.clear();
+        write.clear();
+    }
 };
 
 struct CurlGlue
@@ -474,13 +489,7 @@ void FtpClient::watchSocket(int fd, int what)
         auto it = m_sockets.find(fd);
         if (it == m_sockets.end())
             return;
-        // The notifier may be the one whose signal is being delivered right now.
-        for (auto *notifier : {&it->second->read, &it->second->write}) {
-            if (*notifier) {
-                (*notifier)->setEnabled(false);
-                notifier->release()->deleteLater();
-            }
-        }
+        it->second->retire();
         m_sockets.erase(it);
         return;
     }
@@ -490,13 +499,13 @@ void FtpClient::watchSocket(int fd, int what)
     const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
     const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
     if (wantRead && !watch->read) {
-        watch->read = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Read);
-        connect(watch->read.get(), &QSocketNotifier::activated, this,
+        watch->read = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+        connect(watch->read, &QSocketNotifier::activated, this,
                 [this, fd] { socketActivity(fd, CURL_CSELECT_IN); });
     }
     if (wantWrite && !watch->write) {
-        watch->write = std::make_unique<QSocketNotifier>(qintptr(fd), QSocketNotifier::Write);
-        connect(watch->write.get(), &QSocketNotifier::activated, this,
+        watch->write = new QSocketNotifier(qintptr(fd), QSocketNotifier::Write, this);
+        connect(watch->write, &QSocketNotifier::activated, this,
                 [this, fd] { socketActivity(fd, CURL_CSELECT_OUT); });
     }
     if (watch->read)
@@ -702,14 +711,8 @@ void FtpClient::closeConnection()
         curl_multi_cleanup(m_multi);
         m_multi = nullptr;
     }
-    for (auto &[fd, watch] : m_sockets) {
-        for (auto *notifier : {&watch->read, &watch->write}) {
-            if (*notifier) {
-                (*notifier)->setEnabled(false);
-                notifier->release()->deleteLater();
-            }
-        }
-    }
+    for (auto &[fd, watch] : m_sockets)
+        watch->retire();
     m_sockets.clear();
     m_timer.stop();
     m_loggedIn = false;
