@@ -61,7 +61,7 @@ struct FtpClient::Transfer
     Kind kind = Kind::Close;
     QIODevice *device = nullptr;
     std::unique_ptr<QBuffer> ownedSource; // put() of bytes
-    QString directory;                    // where a cd goes
+    QString directory; // where a cd goes
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray errorReply; // the last reply of 400 or more during this transfer
     qint64 now = 0;
@@ -84,7 +84,7 @@ struct FtpClient::SocketWatch
     void retire()
     {
         // Either may be the notifier whose signal is being delivered right now.
-        for (QSocketNotifier *notifier : {read.data(), write.data()}) {
+        for (QSocketNotifier *notifier : { read.data(), write.data() }) {
             if (notifier) {
                 notifier->setEnabled(false);
                 notifier->deleteLater();
@@ -134,8 +134,8 @@ struct CurlGlue
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
 
-    static int progress(void *client, curl_off_t downloadTotal, curl_off_t downloaded,
-                        curl_off_t uploadTotal, curl_off_t uploaded)
+    static int progress(void *client, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t uploadTotal,
+        curl_off_t uploaded)
     {
         auto *transfer = static_cast<FtpClient *>(client)->m_transfer.get();
         if (transfer->kind == FtpClient::Kind::Put) {
@@ -164,7 +164,8 @@ struct CurlGlue
     }
 };
 
-FtpClient::FtpClient(QObject *parent) : QObject(parent)
+FtpClient::FtpClient(QObject *parent)
+    : QObject(parent)
 {
     initialiseCurl();
     m_errorString = tr("Unknown error");
@@ -454,8 +455,8 @@ void FtpClient::startTransfer(Kind kind, const QByteArray &url)
             transfer->device = command.device;
         }
         if (!transfer->device || !transfer->device->isReadable()) {
-            finishCurrent(UnknownError, tr("Uploading file failed:\n%1")
-                                            .arg(tr("The source is not open for reading")));
+            finishCurrent(
+                UnknownError, tr("Uploading file failed:\n%1").arg(tr("The source is not open for reading")));
             return;
         }
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
@@ -463,7 +464,7 @@ void FtpClient::startTransfer(Kind kind, const QByteArray &url)
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
         if (!transfer->device->isSequential())
             curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE,
-                             curl_off_t(transfer->device->size() - transfer->device->pos()));
+                curl_off_t(transfer->device->size() - transfer->device->pos()));
         break;
     case Kind::Close:
         break;
@@ -501,12 +502,12 @@ void FtpClient::watchSocket(int fd, int what)
     if (wantRead && !watch->read) {
         watch->read = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
         connect(watch->read, &QSocketNotifier::activated, this,
-                [this, fd] { socketActivity(fd, CURL_CSELECT_IN); });
+            [this, fd] { socketActivity(fd, CURL_CSELECT_IN); });
     }
     if (wantWrite && !watch->write) {
         watch->write = new QSocketNotifier(qintptr(fd), QSocketNotifier::Write, this);
         connect(watch->write, &QSocketNotifier::activated, this,
-                [this, fd] { socketActivity(fd, CURL_CSELECT_OUT); });
+            [this, fd] { socketActivity(fd, CURL_CSELECT_OUT); });
     }
     if (watch->read)
         watch->read->setEnabled(wantRead);
@@ -649,8 +650,8 @@ void FtpClient::serverLine(QByteArrayView line)
     QByteArray text = line.toByteArray();
     while (text.endsWith('\n') || text.endsWith('\r'))
         text.chop(1);
-    const bool hasCode = text.size() >= 3 && std::isdigit(uchar(text[0]))
-                         && std::isdigit(uchar(text[1])) && std::isdigit(uchar(text[2]));
+    const bool hasCode = text.size() >= 3 && std::isdigit(uchar(text[0])) && std::isdigit(uchar(text[1]))
+        && std::isdigit(uchar(text[2]));
     const int code = hasCode ? text.left(3).toInt() : 0;
 
     QByteArray complete;
