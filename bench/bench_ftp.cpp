@@ -40,9 +40,9 @@ Result fetchWithCurlTool(const QString &url, const QString &target)
     QElapsedTimer clock;
     clock.start();
     // Passive mode without EPSV, as FtpClient does.
-    const int exitCode = QProcess::execute(
-        QStringLiteral("curl"), {QStringLiteral("--disable-epsv"), QStringLiteral("-s"),
-                                 QStringLiteral("-S"), QStringLiteral("-o"), target, url});
+    const int exitCode = QProcess::execute(QStringLiteral("curl"),
+        { QStringLiteral("--disable-epsv"), QStringLiteral("-s"), QStringLiteral("-S"), QStringLiteral("-o"),
+            target, url });
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     result.bytes = QFileInfo(target).size();
     result.ok = exitCode == 0;
@@ -134,22 +134,20 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         tool << fetchWithCurlTool(url.toString(), scratch.filePath(QStringLiteral("curl.bin")));
         client << fetchWithFtpClient(url, scratch.filePath(QStringLiteral("client.bin")));
-        for (const Result *r : {&tool.last(), &client.last()}) {
+        for (const Result *r : { &tool.last(), &client.last() }) {
             if (!r->ok) {
                 std::fprintf(stderr, "round %d failed: %s\n", round + 1, qPrintable(r->error));
                 return 1;
             }
         }
-        std::printf("round %d: curl %.1f MB/s, FtpClient %.1f MB/s, longest timer gap %.1f ms\n",
-                    round + 1, megabytesPerSecond(tool.last()), megabytesPerSecond(client.last()),
-                    client.last().longestGapMs);
+        std::printf("round %d: curl %.1f MB/s, FtpClient %.1f MB/s, longest timer gap %.1f ms\n", round + 1,
+            megabytesPerSecond(tool.last()), megabytesPerSecond(client.last()), client.last().longestGapMs);
         std::fflush(stdout);
     }
 
     auto best = [](const QList<Result> &results) {
-        return *std::max_element(results.begin(), results.end(), [](const Result &a, const Result &b) {
-            return megabytesPerSecond(a) < megabytesPerSecond(b);
-        });
+        return *std::max_element(results.begin(), results.end(),
+            [](const Result &a, const Result &b) { return megabytesPerSecond(a) < megabytesPerSecond(b); });
     };
     const Result bestTool = best(tool);
     const Result bestClient = best(client);
@@ -159,12 +157,10 @@ int main(int argc, char *argv[])
     const double ratio = megabytesPerSecond(bestClient) / megabytesPerSecond(bestTool);
 
     std::printf("file: %lld bytes, %d rounds, best of each\n", qlonglong(bestClient.bytes), rounds);
-    std::printf("curl command line   %8.1f MB/s  %6.2f s\n", megabytesPerSecond(bestTool),
-                bestTool.seconds);
-    std::printf("FtpClient           %8.1f MB/s  %6.2f s\n", megabytesPerSecond(bestClient),
-                bestClient.seconds);
+    std::printf("curl command line   %8.1f MB/s  %6.2f s\n", megabytesPerSecond(bestTool), bestTool.seconds);
+    std::printf(
+        "FtpClient           %8.1f MB/s  %6.2f s\n", megabytesPerSecond(bestClient), bestClient.seconds);
     std::printf("throughput ratio    %8.2f  (target >= 0.90)\n", ratio);
-    std::printf("longest gap of the 5 ms timer during the downloads: %.1f ms (target < 25 ms)\n",
-                longestGap);
+    std::printf("longest gap of the 5 ms timer during the downloads: %.1f ms (target < 25 ms)\n", longestGap);
     return 0;
 }

@@ -43,8 +43,8 @@ bool HostInstallation::findEphemerisDirectory()
 bool HostInstallation::findEphemerisDirectory(const QList<QByteArray> &roots)
 {
     QList<QByteArray> candidates;
-    const auto listed = TextFile::readLines(QStringLiteral("DIRSWE.CTL"),
-                                            TextFile::SkipBlankLines | TextFile::SkipComments);
+    const auto listed = TextFile::readLines(
+        QStringLiteral("DIRSWE.CTL"), TextFile::SkipBlankLines | TextFile::SkipComments);
     if (listed)
         candidates << listed->items();
     candidates << QByteArray(".") + separator;

@@ -54,8 +54,7 @@ QStringList filesBelow(const QString &dir)
 {
     QStringList files;
     QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-    {
+    while (it.hasNext()) {
         const QString file = QDir(dir).relativeFilePath(it.next());
         if (file != u"taw.tax")
             files << file;
@@ -92,7 +91,7 @@ private:
     std::unique_ptr<FtpTestServer> m_server;
     std::unique_ptr<QTemporaryDir> m_installation;
     QString m_previousDirectory;
-    const QList<int> m_onServer{0, 500, 1000, 1234, 422627};
+    const QList<int> m_onServer { 0, 500, 1000, 1234, 422627 };
 };
 
 void TestAsteroids::initTestCase()
@@ -148,8 +147,7 @@ void TestAsteroids::press(TAster &dialog, const QString &number)
     field->setText(number);
     const qsizetype before = Diagnostics::recordedBoxes().size();
     button->click();
-    QTRY_VERIFY_WITH_TIMEOUT(Diagnostics::recordedBoxes().size() > before && !dialog.isDownloading(),
-                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Diagnostics::recordedBoxes().size() > before && !dialog.isDownloading(), 30000);
 }
 
 void TestAsteroids::dialogFromCatalog()
@@ -159,7 +157,7 @@ void TestAsteroids::dialogFromCatalog()
     QVERIFY(!dialog->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("***")));
     QVERIFY(dialog->findChild<QLineEdit *>(QStringLiteral("NAst")));
-    for (const char *name : {"Nel", "ListA", "FtpA", "SaitA"})
+    for (const char *name : { "Nel", "ListA", "FtpA", "SaitA" })
         QVERIFY2(dialog->findChild<QPushButton *>(QString::fromLatin1(name)), name);
     QVERIFY(Diagnostics::recordedBoxes().isEmpty());
 }
@@ -173,16 +171,16 @@ void TestAsteroids::fetch_data()
 
     QTest::newRow("0") << QStringLiteral("0") << 0 << QStringLiteral("0000/SE00000S.SE1")
                        << QStringLiteral("ast0");
-    QTest::newRow("not a number is 0") << QStringLiteral("abc") << 0
-                                       << QStringLiteral("0000/SE00000S.SE1") << QStringLiteral("ast0");
+    QTest::newRow("not a number is 0")
+        << QStringLiteral("abc") << 0 << QStringLiteral("0000/SE00000S.SE1") << QStringLiteral("ast0");
     QTest::newRow("500") << QStringLiteral("500") << 500 << QStringLiteral("0005/SE00500S.SE1")
                          << QStringLiteral("ast0");
     QTest::newRow("1000") << QStringLiteral("1000") << 1000 << QStringLiteral("0010/SE01000S.SE1")
                           << QStringLiteral("ast1");
     QTest::newRow("1234") << QStringLiteral("1234") << 1234 << QStringLiteral("0010/SE01234S.SE1")
                           << QStringLiteral("ast1");
-    QTest::newRow("largest") << QStringLiteral("422627") << 422627
-                             << QStringLiteral("4225/SE422627S.SE1") << QStringLiteral("ast422");
+    QTest::newRow("largest") << QStringLiteral("422627") << 422627 << QStringLiteral("4225/SE422627S.SE1")
+                             << QStringLiteral("ast422");
     QTest::newRow("above the largest") << QStringLiteral("422628") << 422628 << QString() << QString();
     QTest::newRow("negative") << QStringLiteral("-5") << -5 << QString() << QString();
 }
@@ -209,16 +207,16 @@ void TestAsteroids::fetch()
         QCOMPARE(boxes.at(0).title, QStringLiteral("*** Warring"));
         QCOMPARE(boxes.at(0).text, Catalog::displayText("ErrNa"));
         QVERIFY(newCommands.isEmpty());
-        QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
+        QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
         return;
     }
     QCOMPARE(dialog->asteroidNumber(), number);
     QCOMPARE(boxes.at(0).title, QStringLiteral("*** Warring"));
     QCOMPARE(boxes.at(0).text, catalogText("Ast%L", number));
     QCOMPARE(readFile(localFile), ephemerisBytes(number));
-    QCOMPARE(filesBelow(m_installation->path()), (QStringList{localFile, QStringLiteral("PLP018.E1")}));
+    QCOMPARE(filesBelow(m_installation->path()), (QStringList { localFile, QStringLiteral("PLP018.E1") }));
     QVERIFY2(newCommands.contains(QStringLiteral("CWD pub/swisseph/ephe/") + remoteDirectory),
-             qPrintable(newCommands.join(u'|')));
+        qPrintable(newCommands.join(u'|')));
     QVERIFY(newCommands.contains(QStringLiteral("RETR se%1s.se1").arg(number, 5, 10, QLatin1Char('0'))));
     QVERIFY(newCommands.contains(QStringLiteral("USER anonymous")));
     QVERIFY(newCommands.contains(QStringLiteral("TYPE I")));
@@ -260,7 +258,7 @@ void TestAsteroids::missingEphemerisDirectory()
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes.at(1).title, QStringLiteral("Warring"));
     QVERIFY2(boxes.at(1).text.startsWith(QStringLiteral("Error: Cannot create file ")),
-             qPrintable(boxes.at(1).text));
+        qPrintable(boxes.at(1).text));
     QVERIFY(boxes.at(1).text.contains(QStringLiteral("SE01234S.SE1")));
     QCOMPARE(m_server->commands().size(), commandsBefore);
     QCOMPARE(QFileInfo::exists(QStringLiteral("/0010")), rootFolderBefore);
@@ -301,7 +299,7 @@ void TestAsteroids::failedDownloadLeavesNoFile()
     QVERIFY2(boxes.at(0).text.startsWith(QStringLiteral("Error: ")), qPrintable(boxes.at(0).text));
     QVERIFY2(boxes.at(0).text.contains(cause), qPrintable(boxes.at(0).text));
     // The folder may stay; no file, whole or partial, is left in it.
-    QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
+    QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
 
     // So the next request fetches the file instead of calling it present.
     if (m_onServer.contains(number)) {

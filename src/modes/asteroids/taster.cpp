@@ -62,7 +62,8 @@ void showWarring(const QString &text)
 
 } // namespace
 
-TAster::TAster(QWidget *parent) : QDialog(parent)
+TAster::TAster(QWidget *parent)
+    : QDialog(parent)
 {
     decorateWindow(this, Catalog::displayText("mainA"), 1 | 2 | 4);
     connect(&m_ftp, &FtpClient::done, this, &TAster::astDone);
@@ -90,7 +91,7 @@ void TAster::setSourceUrl(const QByteArray &url)
 void TAster::Knop()
 {
     StateStore::storeDialog(this);
-    switch (WidgetHelpers::buttonIndex(sender(), {"Nel", "ListA", "FtpA", "SaitA"})) {
+    switch (WidgetHelpers::buttonIndex(sender(), { "Nel", "ListA", "FtpA", "SaitA" })) {
     case 0:
         WidgetHelpers::openWebSite(Deployment::webSite);
         break;
@@ -128,7 +129,7 @@ void TAster::fetchAsteroid()
     // the folder could be created; the file has no place to go.
     if (!HostInstallation::ephemerisDirectoryFound()) {
         showWarring(QStringLiteral("Error: Cannot create file ") + CodePage::toUnicode(localPath)
-                    + QStringLiteral(": ") + Catalog::displayText("NoDirEph"));
+            + QStringLiteral(": ") + Catalog::displayText("NoDirEph"));
         return;
     }
     if (QFileInfo::exists(CodePage::toUnicode(localPath))) {
@@ -145,13 +146,12 @@ void TAster::fetchAsteroid()
         QDir().mkdir(CodePage::toUnicode(shortPath.left(cut)));
 
     char remoteName[40];
-    std::snprintf(remoteName, sizeof remoteName, "ast%d/se%05ds.se1", m_asteroidNumber / 1000,
-                  m_asteroidNumber);
+    std::snprintf(
+        remoteName, sizeof remoteName, "ast%d/se%05ds.se1", m_asteroidNumber / 1000, m_asteroidNumber);
     downloadFile(sourceUrl(), remoteName, localPath);
 }
 
-bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName,
-                          const QByteArray &localPath)
+bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName, const QByteArray &localPath)
 {
     const QUrl source(CodePage::toUnicode(url));
     if (!UpdateSites::checkFtpUrl(source))
@@ -163,8 +163,8 @@ bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName,
     const QByteArray filePart = slash < 0 ? remoteName : remoteName.mid(slash + 1);
 
     if (!target->open(QIODevice::WriteOnly)) {
-        showWarring(QStringLiteral("Error: Cannot create file ") + target->fileName()
-                    + QStringLiteral(": ") + target->errorString());
+        showWarring(QStringLiteral("Error: Cannot create file ") + target->fileName() + QStringLiteral(": ")
+            + target->errorString());
         return false;
     }
     m_target = std::move(target);
@@ -189,8 +189,8 @@ void TAster::astDone(bool error)
         return;
     }
     if (target && !target->commit()) {
-        showWarring(QStringLiteral("Error: Cannot create file ") + target->fileName()
-                    + QStringLiteral(": ") + target->errorString());
+        showWarring(QStringLiteral("Error: Cannot create file ") + target->fileName() + QStringLiteral(": ")
+            + target->errorString());
         return;
     }
     const QByteArray format = checkedFormat("Ast%L", "d", "%d");

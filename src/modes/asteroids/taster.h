@@ -34,8 +34,7 @@ public slots:
 
 private:
     void fetchAsteroid();
-    bool downloadFile(const QByteArray &url, const QByteArray &remoteName,
-                      const QByteArray &localPath);
+    bool downloadFile(const QByteArray &url, const QByteArray &remoteName, const QByteArray &localPath);
 
     int m_asteroidNumber = 0;
     FtpClient m_ftp;

@@ -30,7 +30,7 @@ void setUpdateSite(int siteNumber, const Site &site);
 // One entry of the catalog text "Saits": "1Second server" is site 1 shown as "Second server".
 struct SiteListEntry
 {
-    int siteNumber = 0;     // the entry's leading number, 0 without one
+    int siteNumber = 0; // the entry's leading number, 0 without one
     QByteArray displayName; // the entry without its first character
 };
 [[nodiscard]] SiteListEntry parseSiteListEntry(QByteArrayView entry);
