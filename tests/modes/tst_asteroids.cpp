@@ -81,6 +81,7 @@ private slots:
     void failedDownloadLeavesNoFile_data();
     void failedDownloadLeavesNoFile();
     void secondPressWhileDownloading();
+    void dialogClosedWhileDownloading();
 
 private:
     std::unique_ptr<TAster> openDialog();
@@ -332,6 +333,21 @@ void TestAsteroids::secondPressWhileDownloading()
     QCOMPARE(boxes.at(1).text, catalogText("Ast%L", 1000));
     QCOMPARE(readFile(QStringLiteral("0010/SE01000S.SE1")), ephemerisBytes(1000));
     QVERIFY(!QFileInfo::exists(QStringLiteral("0010/SE01234S.SE1")));
+}
+
+void TestAsteroids::dialogClosedWhileDownloading()
+{
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->findChild<QLineEdit *>(QStringLiteral("NAst"))->setText(QStringLiteral("1234"));
+    dialog->findChild<QPushButton *>(QStringLiteral("FtpA"))->click();
+    // The batch starts connecting; the window goes long before the server could have answered
+    // the whole login.
+    QCoreApplication::processEvents();
+    QVERIFY(dialog->isDownloading());
+    dialog.reset();
+    QTest::qWait(100);
+    QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
 }
 
 QTEST_MAIN(TestAsteroids)

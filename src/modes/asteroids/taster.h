@@ -37,7 +37,9 @@ private:
     bool downloadFile(const QByteArray &url, const QByteArray &remoteName, const QByteArray &localPath);
 
     int m_asteroidNumber = 0;
-    FtpClient m_ftp;
     // Written beside the asteroid file and renamed to it only when the whole file has arrived.
     std::unique_ptr<QSaveFile> m_target;
+    // Declared after the target file, so that a transfer still running when the dialog goes
+    // ends before the file it writes into.
+    FtpClient m_ftp;
 };
