@@ -15,11 +15,10 @@ QString FtpTestServer::scriptPath()
     return QStringLiteral(TAV_TESTS_DIR "/common/ftpserver.py");
 }
 
-void FtpTestServer::addUser(const QString &name, const QString &password, const QString &home,
-                            const QString &perm)
+void FtpTestServer::addUser(
+    const QString &name, const QString &password, const QString &home, const QString &perm)
 {
-    m_arguments << QStringLiteral("--user")
-                << name + u':' + password + u':' + home + u':' + perm;
+    m_arguments << QStringLiteral("--user") << name + u':' + password + u':' + home + u':' + perm;
 }
 
 void FtpTestServer::allowAnonymous(const QString &home, const QString &perm)
@@ -33,12 +32,14 @@ bool FtpTestServer::start()
         m_lastError = QStringLiteral("no temporary directory for the server's log");
         return false;
     }
-    QStringList arguments{scriptPath(), QStringLiteral("--log"),
-                          m_workDir.filePath(QStringLiteral("commands.log"))};
+    QStringList arguments { scriptPath(), QStringLiteral("--log"),
+        m_workDir.filePath(QStringLiteral("commands.log")) };
     arguments << m_arguments;
     if (m_dropAfter >= 0)
         arguments << QStringLiteral("--drop-after") << QString::number(m_dropAfter);
 
+    // The server resolves paths against its working directory, which a test may have removed.
+    m_process.setWorkingDirectory(m_workDir.path());
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(10000)) {
@@ -57,8 +58,8 @@ bool FtpTestServer::start()
     bool ok = false;
     const uint port = line.startsWith("PORT ") ? line.mid(5).toUInt(&ok) : 0;
     if (!ok || port == 0 || port > 65535) {
-        m_lastError = QStringLiteral("unexpected first line from the FTP server: ")
-                      + QString::fromLatin1(line);
+        m_lastError
+            = QStringLiteral("unexpected first line from the FTP server: ") + QString::fromLatin1(line);
         stop();
         return false;
     }

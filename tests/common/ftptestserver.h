@@ -27,7 +27,7 @@ public:
 
     // perm as pyftpdlib spells it: "elr" reads, "elradfmw" reads and writes.
     void addUser(const QString &name, const QString &password, const QString &home,
-                 const QString &perm = QStringLiteral("elr"));
+        const QString &perm = QStringLiteral("elr"));
     void allowAnonymous(const QString &home, const QString &perm = QStringLiteral("elr"));
     // A negative count (the default) never cuts.
     void setDropAfter(qint64 bytes) { m_dropAfter = bytes; }

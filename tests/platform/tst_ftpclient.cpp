@@ -108,8 +108,8 @@ void TestFtpClient::downloadWithUser()
     QList<int> seen;
     for (const auto &signal : states)
         seen << signal.at(0).toInt();
-    const QList<int> expected{FtpClient::HostLookup, FtpClient::Connecting, FtpClient::Connected,
-                              FtpClient::LoggedIn, FtpClient::Closing, FtpClient::Unconnected};
+    const QList<int> expected { FtpClient::HostLookup, FtpClient::Connecting, FtpClient::Connected,
+        FtpClient::LoggedIn, FtpClient::Closing, FtpClient::Unconnected };
     QCOMPARE(seen, expected);
 
     const QStringList commands = server.commands();
@@ -119,7 +119,7 @@ void TestFtpClient::downloadWithUser()
     QVERIFY(commands.contains(QStringLiteral("PASV")));
     QVERIFY(commands.filter(QStringLiteral("EPSV")).isEmpty());
     QVERIFY(commands.filter(QStringLiteral("PORT")).isEmpty());
-    QCOMPARE(commands.filter(QStringLiteral("RETR")), QStringList{QStringLiteral("RETR ko1.rar")});
+    QCOMPARE(commands.filter(QStringLiteral("RETR")), QStringList { QStringLiteral("RETR ko1.rar") });
     QCOMPARE(commands.last(), QStringLiteral("QUIT"));
 }
 
@@ -178,7 +178,7 @@ void TestFtpClient::uploadFromDeviceAndBytes()
     QCOMPARE(progress.last().at(0).toLongLong(), qint64(m_archive.size()));
     QCOMPARE(progress.last().at(1).toLongLong(), qint64(m_archive.size()));
     QCOMPARE(server.commands().filter(QStringLiteral("STOR")),
-             (QStringList{QStringLiteral("STOR 00042.log"), QStringLiteral("STOR big.bin")}));
+        (QStringList { QStringLiteral("STOR 00042.log"), QStringLiteral("STOR big.bin") }));
 }
 
 void TestFtpClient::failures_data()
@@ -197,34 +197,32 @@ void TestFtpClient::failures_data()
     const QString good = QStringLiteral("pw");
     const QString update = QStringLiteral("/UPDATE");
     const QString archive = QStringLiteral("ko1.rar");
-    QTest::newRow("host not found")
-        << QStringLiteral("update1.kora.invalid") << true << good << update << archive << false
-        << qint64(-1) << int(FtpClient::HostNotFound)
-        << QStringList{QStringLiteral("update1.kora.invalid"), QStringLiteral("not found")};
+    QTest::newRow("host not found") << QStringLiteral("update1.kora.invalid") << true << good << update
+                                    << archive << false << qint64(-1) << int(FtpClient::HostNotFound)
+                                    << QStringList { QStringLiteral("update1.kora.invalid"),
+                                           QStringLiteral("not found") };
     QTest::newRow("connection refused")
         << local << false << good << update << archive << false << qint64(-1)
-        << int(FtpClient::ConnectionRefused)
-        << QStringList{QStringLiteral("refused"), local};
-    QTest::newRow("login refused")
-        << local << true << QStringLiteral("wrong") << update << archive << false << qint64(-1)
-        << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Login failed"), QStringLiteral("530")};
+        << int(FtpClient::ConnectionRefused) << QStringList { QStringLiteral("refused"), local };
+    QTest::newRow("login refused") << local << true << QStringLiteral("wrong") << update << archive << false
+                                   << qint64(-1) << int(FtpClient::UnknownError)
+                                   << QStringList { QStringLiteral("Login failed"), QStringLiteral("530") };
     QTest::newRow("missing directory")
         << local << true << good << QStringLiteral("/NOWHERE") << archive << false << qint64(-1)
         << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Changing directory failed"), QStringLiteral("550")};
-    QTest::newRow("missing file")
-        << local << true << good << update << QStringLiteral("ko9.rar") << false << qint64(-1)
-        << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("550")};
+        << QStringList { QStringLiteral("Changing directory failed"), QStringLiteral("550") };
+    QTest::newRow("missing file") << local << true << good << update << QStringLiteral("ko9.rar") << false
+                                  << qint64(-1) << int(FtpClient::UnknownError)
+                                  << QStringList { QStringLiteral("Downloading file failed"),
+                                         QStringLiteral("550") };
     QTest::newRow("download cut halfway")
         << local << true << good << update << archive << false << qint64(350 * 1024)
         << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("closed")};
+        << QStringList { QStringLiteral("Downloading file failed"), QStringLiteral("closed") };
     QTest::newRow("upload cut halfway")
-        << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin")
-        << true << qint64(350 * 1024) << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Uploading file failed"), QStringLiteral("426")};
+        << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin") << true
+        << qint64(350 * 1024) << int(FtpClient::UnknownError)
+        << QStringList { QStringLiteral("Uploading file failed"), QStringLiteral("426") };
 }
 
 void TestFtpClient::failures()
@@ -319,7 +317,7 @@ void TestFtpClient::nextBatchFromDoneHandler()
     ftp.get(QStringLiteral("ko1.rar"));
     ftp.close();
     QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 30000);
-    QCOMPARE(reports, (QList<bool>{true, false}));
+    QCOMPARE(reports, (QList<bool> { true, false }));
     QCOMPARE(ftp.error(), FtpClient::NoError);
     QCOMPARE(ftp.readAll(), m_archive);
 }
