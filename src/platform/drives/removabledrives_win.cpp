@@ -16,7 +16,7 @@ QStringList RemovableDrives::systemDrives()
     for (const QFileInfo &root : roots) {
         const QByteArray kept = CodePage::fromUnicode(root.filePath()).left(9);
         const QString path = CodePage::toUnicode(kept);
-        // The list keeps "E:/"; the query gets the root in the form the documentation asks for.
+        // The list keeps "E:/"; GetDriveTypeW wants the root with a trailing backslash.
         const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
         if (GetDriveTypeW(wide.c_str()) == DRIVE_REMOVABLE)
             drives.append(path);
