@@ -117,6 +117,17 @@ void Diagnostics::warning(QByteArrayView keyOrText)
     logLine(eightBitText(keyOrText));
 }
 
+void Diagnostics::information(const QString &title, const QString &text)
+{
+    State &s = state();
+    if (s.recording)
+        s.boxes.append({title, text});
+    else if (canShowBox())
+        QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+    else
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
 void Diagnostics::warningf(const char *format, ...)
 {
     char buffer[formattedWarningLength + 1];

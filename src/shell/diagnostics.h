@@ -23,6 +23,8 @@ void logLine(QByteArrayView line);
 void warning(QByteArrayView keyOrText);
 // printf-style, cut at 400 characters, shown with warning().
 void warningf(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
+// An information box with the title and text as given; nothing is logged.
+void information(const QString &title, const QString &text);
 // "Cannot Open File: %s"; a QString path is written in code page 1251.
 void fileOpenWarning(QByteArrayView path);
 void fileOpenWarning(const QByteArray &path);

@@ -31,6 +31,11 @@ TavInstallation::TavInstallation()
     : m_environment(QProcessEnvironment::systemEnvironment())
 {
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // Matters only in the sanitizer build.
+    const QString lsan = m_environment.value(QStringLiteral("LSAN_OPTIONS"));
+    m_environment.insert(QStringLiteral("LSAN_OPTIONS"),
+                         (lsan.isEmpty() ? QString() : lsan + u':') + QStringLiteral("suppressions=")
+                             + QStringLiteral(TAV_TESTS_DIR) + QStringLiteral("/common/lsan-suppressions.txt"));
     if (m_dir.isValid())
         writeSettings(defaultSettings);
 }

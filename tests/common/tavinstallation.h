@@ -66,7 +66,8 @@ public:
     [[nodiscard]] QByteArray log() const { return readFile(QStringLiteral("taw.tax")); }
     [[nodiscard]] QByteArray settings() const { return readFile(QStringLiteral("tavx.in")); }
 
-    // Environment of the runs: the test's own with QT_QPA_PLATFORM=offscreen; change it to run on
+    // Environment of the runs: the test's own with QT_QPA_PLATFORM=offscreen and LeakSanitizer told
+    // to ignore system libraries' leaks (common/lsan-suppressions.txt); change it to run on
     // another display (XvfbDisplay::environment()).
     void setEnvironment(const QProcessEnvironment &environment) { m_environment = environment; }
     [[nodiscard]] QProcessEnvironment environment() const { return m_environment; }

@@ -1,5 +1,6 @@
 #include "common/xvfbdisplay.h"
 
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 namespace {
@@ -23,27 +24,41 @@ XvfbDisplay::XvfbDisplay()
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         return;
-    // -displayfd picks a free display number and writes it to the descriptor given.
-    m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                            QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
-    if (!m_server.waitForStarted(5000))
-        return;
-    QByteArray number;
-    while (!number.contains('\n') && m_server.waitForReadyRead(10000))
-        number += m_server.readAllStandardOutput();
-    number = number.trimmed();
-    if (number.isEmpty()) {
-        m_server.kill();
-        m_server.waitForFinished(5000);
-        return;
+    // A server of another test that shuts down while this one starts on the same number can take
+    // the new socket with it; such a display answers nobody, and another one is started. Numbers
+    // are drawn at random, far from the low ones that were just given up by other tests.
+    for (int attempt = 0; attempt < 5 && m_display.isEmpty(); ++attempt) {
+        if (startServer() && xdotool({QStringLiteral("getdisplaygeometry")}).trimmed().isEmpty())
+            stopServer();
     }
-    m_display = u':' + QString::fromLatin1(number);
 }
 
-XvfbDisplay::~XvfbDisplay()
+bool XvfbDisplay::startServer()
 {
+    // Without -noreset the server starts over whenever its last client leaves (one run of the
+    // program ends), and a client that connects meanwhile is refused. -displayfd writes the number to the descriptor given once the server takes connections; a
+    // number in use ends the server at once.
+    const QString number = QString::number(QRandomGenerator::global()->bounded(1000, 30000));
+    m_server.start(QStringLiteral("Xvfb"), {u':' + number, QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                            QStringLiteral("-screen"), QStringLiteral("0"),
+                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    if (!m_server.waitForStarted(5000))
+        return false;
+    QByteArray ready;
+    while (!ready.contains('\n') && m_server.waitForReadyRead(10000))
+        ready += m_server.readAllStandardOutput();
+    if (ready.trimmed() != number.toLatin1()) {
+        stopServer();
+        return false;
+    }
+    m_display = u':' + number;
+    return true;
+}
+
+void XvfbDisplay::stopServer()
+{
+    m_display.clear();
     if (m_server.state() != QProcess::NotRunning) {
         m_server.terminate();
         if (!m_server.waitForFinished(5000)) {
@@ -51,6 +66,11 @@ XvfbDisplay::~XvfbDisplay()
             m_server.waitForFinished(5000);
         }
     }
+}
+
+XvfbDisplay::~XvfbDisplay()
+{
+    stopServer();
 }
 
 QProcessEnvironment XvfbDisplay::environment(QProcessEnvironment base) const

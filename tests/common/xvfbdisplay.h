@@ -6,8 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// A private X display (Xvfb on a free display number) for end-to-end runs that must meet real
-// message boxes, and xdotool to answer them as a user would. Tests QSKIP when isValid() is false
+// A private X display (Xvfb on a free display number, checked to answer before it is handed out)
+// for end-to-end runs that must meet real message boxes, and xdotool to answer them as a user
+// would. Tests QSKIP when isValid() is false
 // (Xvfb or xdotool missing).
 //
 //     XvfbDisplay display;
@@ -38,6 +39,9 @@ public:
     QByteArray xdotool(const QStringList &arguments) const;
 
 private:
+    bool startServer();
+    void stopServer();
+
     QProcess m_server;
     QString m_display;
     QSet<QByteArray> m_answered;

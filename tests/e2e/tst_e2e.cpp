@@ -33,8 +33,6 @@ void TestEndToEnd::runsWithoutWindowEndAtOnce_data()
     QTest::newRow("unknown mode with a program line")
         << QStringList{QStringLiteral("F=Nothing"), QStringLiteral("P=starter"), QStringLiteral("x")};
     QTest::newRow("Word with too few arguments") << QStringList{QStringLiteral("F=Word")};
-    QTest::newRow("Qt's own options are taken out first")
-        << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("F=up")};
     QTest::newRow("arguments over every capacity")
         << QStringList{QStringLiteral("F=") + QString(5000, u'm'), QStringLiteral("P=") + QString(5000, u'p'),
                        QString(5000, u'a'), QStringLiteral("UF=") + QString(500, u'u'),
@@ -58,7 +56,7 @@ void TestEndToEnd::runsWithoutWindowEndAtOnce()
 
     const TavRun run = installation.run(arguments);
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.exitCode == 0, run.describe().constData());
     // No box was met and nothing else was logged.
     QVERIFY(!installation.exists(QStringLiteral("taw.tax")));
     // The settings are saved only after an event loop.
@@ -74,7 +72,7 @@ void TestEndToEnd::badStartFilesNeverStopTheStart_data()
 
     QTest::newRow("catalog of only @ lines") << QByteArray("@\n").repeated(20000) << unsavedSettings;
     QTest::newRow("catalog of binary bytes")
-        << QByteArray("\x00\x01\xFF\xFE@\r\r\n\x80\x81 @", 14).repeated(5000) << unsavedSettings;
+        << QByteArray("\x00\x01\xFF\xFE@\r\r\n\x80\x81 @", 12).repeated(5000) << unsavedSettings;
     QTest::newRow("catalog line of 4 MB") << "Long " + QByteArray(4 << 20, 'x') + "\n" << unsavedSettings;
     QTest::newRow("Ov line of 10,000 numbers") << QByteArray("MEM m\n")
                                                << "Ov=" + QByteArray("300 ").repeated(10000) + "\n";
@@ -92,7 +90,7 @@ void TestEndToEnd::badStartFilesNeverStopTheStart()
     QVERIFY(installation.writeSettings(settings));
     const TavRun run = installation.run({QStringLiteral("F=up")});
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.exitCode == 0, run.describe().constData());
     QCOMPARE(installation.settings(), settings);
 }
 
@@ -112,7 +110,7 @@ void TestEndToEnd::missingSettingsFileIsReportedInABox()
     });
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
     QCOMPARE(answered, QStringList{QStringLiteral("*** Warring")});
-    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.exitCode == 0, run.describe().constData());
     QCOMPARE(installation.log(), QByteArray("** **\nCannot Open File: tavx.in\n"));
     // An unknown mode does not save, so the first run's file is not created either.
     QVERIFY(!installation.exists(QStringLiteral("tavx.in")));
@@ -135,7 +133,7 @@ void TestEndToEnd::logHoldsOnlyTheLastRun()
             display.answerBoxes({QStringLiteral("*** Warring")}, answered);
         });
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.exitCode == 0, run.describe().constData());
         QCOMPARE(answered.size(), 1);
         QCOMPARE(installation.log(), QByteArray("** **\nCannot Open File: tavx.in\n"));
     }

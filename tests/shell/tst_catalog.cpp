@@ -279,7 +279,7 @@ void TestCatalog::badInputNeverBreaksTheLoad_data()
 
     QTest::newRow("only @ lines") << QByteArray("@\n@\n@\n@\n") << QByteArray("@") << OptionalText("@");
     QTest::newRow("only @ lines, no final LF") << QByteArray("@\n@\n@") << QByteArray("@") << OptionalText();
-    QTest::newRow("binary bytes") << QByteArray("Bin \x00\x01\xFF\x7F\n", 10) << QByteArray("Bin")
+    QTest::newRow("binary bytes") << QByteArray("Bin \x00\x01\xFF\x7F\n", 9) << QByteArray("Bin")
                                   << OptionalText(QByteArray("\x00\x01\xFF\x7F", 4));
     QTest::newRow("NUL in a key") << QByteArray("B\x00n x\n", 6) << QByteArray("B\x00n", 3) << OptionalText("x");
     QTest::newRow("megabyte line") << "Long " + QByteArray(1 << 20, 'x') + "\n" << QByteArray("Long")

@@ -101,7 +101,7 @@ void TestSettings::load_data()
                                          << Values{{"A", "3"}, {"B", "2"}} << 16 << 0;
     QTest::newRow("font size not a number") << QByteArray("hFont=big\n") << Options{} << Values{{"hFont", "big"}}
                                             << 0 << 0;
-    QTest::newRow("binary bytes") << QByteArray("K=\x01\xFF\x00z\n", 8) << Options{}
+    QTest::newRow("binary bytes") << QByteArray("K=\x01\xFF\x00z\n", 7) << Options{}
                                   << Values{{"K", QByteArray("\x01\xFF\x00z", 4)}} << 16 << 0;
 }
 

@@ -1,9 +1,16 @@
 #include "modes/modeentries.h"
 
-#include <QWidget>
+#include "modes/asteroids/taster.h"
+#include "toolkit/hostinstallation.h"
 
-// This build has no window for the mode yet.
 std::unique_ptr<QWidget> Modes::startAsteroidDialog()
 {
-    return nullptr;
+    // Without an ephemeris directory the search has warned; the dialog is still of use.
+    HostInstallation::findEphemerisDirectory();
+    auto dialog = std::make_unique<TAster>();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    dialog->setFocus();
+    return dialog;
 }

@@ -18,8 +18,7 @@ bool takeOverInstallation();
 // Copies sourceDir/name onto destinationDir/name. A missing source, or a source that is the
 // destination itself, leaves the destination as it is; the copy goes through a temporary file
 // renamed into place, so a failed copy never costs the old file. False when nothing was copied.
-bool copyInstallationFile(const QString &sourceDir, const QString &destinationDir,
-                          const QString &name);
+bool copyInstallationFile(const QString &sourceDir, const QString &destinationDir, const QString &name);
 
 // Whole-key comparison; a pattern ending in '*' matches every key that begins with the text
 // before it.

@@ -78,7 +78,8 @@ void FlatOdtWriter::writeCharacters(QXmlStreamWriter &xml, const QString &typed)
             while (end < text.size() && text.at(end) == u' ')
                 ++end;
             const qsizetype count = end - i;
-            const bool between = i > 0 && end < text.size() && text.at(i - 1) != u'\t' && text.at(end) != u'\t';
+            const bool between
+                = i > 0 && end < text.size() && text.at(i - 1) != u'\t' && text.at(end) != u'\t';
             if (count == 1 && between) {
                 plain += u' ';
             } else {

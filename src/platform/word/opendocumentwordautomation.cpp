@@ -16,8 +16,7 @@ using namespace Qt::StringLiterals;
 OpenDocumentWordAutomation::OpenDocumentWordAutomation(const QString &directory, Opener opener)
     : m_directory(directory.isEmpty() ? QDir::tempPath() : directory)
     , m_opener(opener ? std::move(opener) : Opener(&OpenDocumentWordAutomation::openWithDesktop))
-{
-}
+{ }
 
 bool OpenDocumentWordAutomation::openWithDesktop(const QUrl &url)
 {
@@ -55,8 +54,7 @@ bool OpenDocumentWordAutomation::queryOptions()
 
 // A document file carries no spelling option of the word processor; its own setting holds.
 void OpenDocumentWordAutomation::setCheckSpellingAsYouType(bool)
-{
-}
+{ }
 
 bool OpenDocumentWordAutomation::queryActiveDocument()
 {
@@ -120,8 +118,7 @@ void OpenDocumentWordAutomation::goTo(int what, int which, int)
 
 // The file is written fresh and whole; there are no unsaved changes to mark.
 void OpenDocumentWordAutomation::setSaved(bool)
-{
-}
+{ }
 
 void OpenDocumentWordAutomation::deleteApplication()
 {

@@ -60,8 +60,7 @@ qsizetype TextDocument::Paragraph::length() const
 
 TextDocument::TextDocument()
     : m_paragraphs(1)
-{
-}
+{ }
 
 // An empty paragraph shows its mark's font (its height); a paragraph with text keeps its mark.
 void TextDocument::applyInsertionFormat()

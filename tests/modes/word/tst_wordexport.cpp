@@ -15,23 +15,18 @@ namespace {
 
 QStringList opening()
 {
-    return { u"create Word.Application"_s,
-             u"application.Visible = true"_s,
-             u"application.Documents()"_s,
-             u"documents.Add()"_s,
-             u"application.Options()"_s,
-             u"options.CheckSpellingAsYouType(bool) = false"_s,
-             u"application.ActiveDocument()"_s };
+    return { u"create Word.Application"_s, u"application.Visible = true"_s, u"application.Documents()"_s,
+        u"documents.Add()"_s, u"application.Options()"_s, u"options.CheckSpellingAsYouType(bool) = false"_s,
+        u"application.ActiveDocument()"_s };
 }
 
 // One paragraph boundary; an empty text is a paragraph break without text.
 QStringList boundary(const QString &text)
 {
     QStringList calls { u"application.Selection()"_s, u"selection.Font"_s, u"font.SetSize 12"_s,
-                        u"font.SetName Courier New"_s };
+        u"font.SetName Courier New"_s };
     if (!text.isEmpty()) {
-        calls << u"selection.TypeText(const QString&) \""_s + text + u'"'
-              << u"selection.ParagraphFormat ()"_s
+        calls << u"selection.TypeText(const QString&) \""_s + text + u'"' << u"selection.ParagraphFormat ()"_s
               << u"paragraphFormat.SetAlignment (WdParagraphAlignment) 3"_s;
     }
     calls << u"selection.TypeParagraph()"_s;
@@ -41,7 +36,7 @@ QStringList boundary(const QString &text)
 QStringList closing()
 {
     return { u"application.Selection()"_s, u"selection.GoTo(int, int, int) 1, 1, 1"_s,
-             u"activeDocument.Saved = true"_s, u"delete application"_s };
+        u"activeDocument.Saved = true"_s, u"delete application"_s };
 }
 
 // The documents that the desktop backend leaves in the temporary directory.
@@ -120,8 +115,8 @@ void TestWordExport::callSequence_data()
     QTest::newRow("three lines without a final line break, typed when the lines run out")
         << "one\ntwo\nthree"_ba << QStringList { u"one two three"_s };
     QTest::newRow("CR LF line ends") << "one\r\ntwo\r\n"_ba << QStringList { u"one two"_s };
-    QTest::newRow("text before @@ only") << "text@@ note @@ more\nnext\n"_ba
-                                         << QStringList { u"text next"_s };
+    QTest::newRow("text before @@ only")
+        << "text@@ note @@ more\nnext\n"_ba << QStringList { u"text next"_s };
     QTest::newRow("a line beginning with @@ is blank")
         << "first\n@@note\nsecond\n"_ba << QStringList { u"first"_s, u" second"_s };
     QTest::newRow("the paragraph after a blank line begins with a space")
@@ -209,14 +204,17 @@ void TestWordExport::missingObject_data()
 
     const QStringList open = opening();
     QTest::newRow("no automation server") << u"Word.Application"_s << open.mid(0, 1);
-    QTest::newRow("no documents") << u"Documents()"_s << open.mid(0, 3) + QStringList { u"delete application"_s };
+    QTest::newRow("no documents") << u"Documents()"_s
+                                  << open.mid(0, 3) + QStringList { u"delete application"_s };
     QTest::newRow("no options") << u"Options()"_s << open.mid(0, 5) + QStringList { u"delete application"_s };
     QTest::newRow("no document opened")
         << u"ActiveDocument()"_s << open + QStringList { u"delete application"_s };
-    QTest::newRow("no selection")
-        << u"Selection()"_s << open + boundary(QString()).mid(0, 1) + QStringList { u"delete application"_s };
-    QTest::newRow("no font")
-        << u"Font"_s << open + boundary(QString()).mid(0, 2) + QStringList { u"delete application"_s };
+    QTest::newRow("no selection") << u"Selection()"_s
+                                  << open + boundary(QString()).mid(0, 1)
+            + QStringList { u"delete application"_s };
+    QTest::newRow("no font") << u"Font"_s
+                             << open + boundary(QString()).mid(0, 2)
+            + QStringList { u"delete application"_s };
     QTest::newRow("no paragraph format")
         << u"ParagraphFormat ()"_s
         << open + boundary(u"a b"_s).mid(0, 6) + QStringList { u"delete application"_s };

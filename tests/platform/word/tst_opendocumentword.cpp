@@ -117,7 +117,7 @@ Document readDocument(const QString &path)
             document.mimetype = attributes.value(OfficeNs, u"mimetype"_s).toString();
         } else if (xml.namespaceUri() == StyleNs && xml.name() == u"font-face") {
             document.fontFaces.append(attributes.value(StyleNs, u"name"_s).toString() + u'|'
-                                      + attributes.value(SvgNs, u"font-family"_s).toString());
+                + attributes.value(SvgNs, u"font-family"_s).toString());
         } else if (xml.namespaceUri() == StyleNs && xml.name() == u"style") {
             currentStyle = attributes.value(StyleNs, u"name"_s).toString();
             if (document.styles.contains(currentStyle)) {
@@ -197,11 +197,12 @@ void TestOpenDocumentWord::exportedDocument_data()
     QTest::newRow("an empty file") << QByteArray() << QStringList { QString(), QString() };
     QTest::newRow("Cyrillic") << "\xc4\xee\xec \xb8\xeb\xea\xe8"_ba
                               << QStringList { u"Дом ёлки"_s, QString() };
-    QTest::newRow("XML's special characters") << "<a> & \"b\" 'c' ]]>"_ba
-                                              << QStringList { u"<a> & \"b\" 'c' ]]>"_s, QString() };
+    QTest::newRow("XML's special characters")
+        << "<a> & \"b\" 'c' ]]>"_ba << QStringList { u"<a> & \"b\" 'c' ]]>"_s, QString() };
     QTest::newRow("tabs beside blanks") << "a\t b \tc\t"_ba << QStringList { u"a\t b \tc\t"_s, QString() };
     QTest::newRow("control characters XML cannot hold are dropped")
         << "a \x01 b\x0b\x1f"_ba << QStringList { u"a  b"_s, QString() };
+    QTest::newRow("a NUL byte inside a line") << "a\x00" "b\n"_ba << QStringList { u"ab"_s, QString() };
 }
 
 void TestOpenDocumentWord::exportedDocument()
@@ -222,7 +223,8 @@ void TestOpenDocumentWord::exportedDocument()
     const QString path = word.writtenPath();
     QCOMPARE(QFileInfo(path).absolutePath(), m_dir->filePath(u"out"_s));
     QVERIFY(path.endsWith(u".fodt"_s));
-    QCOMPARE(QDir(m_dir->filePath(u"out"_s)).entryList(QDir::Files), QStringList { QFileInfo(path).fileName() });
+    QCOMPARE(
+        QDir(m_dir->filePath(u"out"_s)).entryList(QDir::Files), QStringList { QFileInfo(path).fileName() });
     QCOMPARE(opened, QList<QUrl> { QUrl::fromLocalFile(path) });
 
     const Document document = readDocument(path);
@@ -306,7 +308,7 @@ void TestOpenDocumentWord::unwritableDirectory()
     const auto boxes = Diagnostics::recordedBoxes();
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes.first().text.startsWith(u"Cannot Open File: "_s + notADirectory + u'/'),
-             qPrintable(boxes.first().text));
+        qPrintable(boxes.first().text));
 }
 
 // The document stays where it was written; the log names it.
@@ -321,7 +323,8 @@ void TestOpenDocumentWord::openerFails()
     QVERIFY(QFileInfo::exists(word.writtenPath()));
     QFile log(m_dir->filePath(u"taw.tax"_s));
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().split('\n').contains("Cannot Open File: " + CodePage::fromUnicode(word.writtenPath())));
+    QVERIFY(
+        log.readAll().split('\n').contains("Cannot Open File: " + CodePage::fromUnicode(word.writtenPath())));
 }
 
 QTEST_MAIN(TestOpenDocumentWord)

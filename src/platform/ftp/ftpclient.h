@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+class QIODevice;
+class QSocketNotifier;
+
+// FTP commands queued and run one after the other inside the event loop, on libcurl's multi
+// interface driven by socket notifiers and one single-shot timer (no threads of our own).
+//
+// A batch is what is queued while the client is idle plus whatever is queued before it has
+// finished; it reports its end once through done(bool). When a command fails, the commands
+// still pending are dropped, the connection is closed and done(true) follows; error() and
+// errorString() then tell what went wrong, with the server's reply where there was one.
+//
+// libcurl cannot connect without logging in, so connectToHost() logs in at once, with the user
+// of a login() queued directly behind it (anonymous otherwise); that login() then only
+// confirms. Each cd() goes to the server as one CWD, so the server sees the directory exactly as
+// given ("/UPDATE", "pub/dir/sub"). Transfers use passive mode (PASV).
+//
+// Host names under ".invalid" are refused as not found without asking the resolver: that domain
+// never resolves, and unconfigured builds name their servers there.
+class FtpClient final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State { Unconnected, HostLookup, Connecting, Connected, LoggedIn, Closing };
+    Q_ENUM(State)
+    enum Error { NoError, UnknownError, HostNotFound, ConnectionRefused, NotConnected };
+    Q_ENUM(Error)
+    enum TransferType { Binary, Ascii };
+
+    explicit FtpClient(QObject *parent = nullptr);
+    ~FtpClient() override;
+
+    // Each returns the command's id, as reported by commandStarted() and commandFinished().
+    int connectToHost(const QString &host, quint16 port = 21);
+    // An empty user logs in anonymously.
+    int login(const QString &user = QString(), const QString &password = QString());
+    // Absolute ("/a/b") or relative to the current directory ("a/b").
+    int cd(const QString &directory);
+    // Writes the file's bytes into device, which must be open for writing and outlive the
+    // command; a null device keeps them for readAll().
+    int get(const QString &file, QIODevice *device = nullptr, TransferType type = Binary);
+    // Reads device (open for reading) to its end.
+    int put(QIODevice *device, const QString &file, TransferType type = Binary);
+    int put(const QByteArray &data, const QString &file, TransferType type = Binary);
+    int close();
+
+    [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] Error error() const { return m_error; }
+    [[nodiscard]] QString errorString() const { return m_errorString; }
+    [[nodiscard]] bool hasPendingCommands() const { return !m_pending.isEmpty(); }
+    // Id of the command running now, 0 when idle.
+    [[nodiscard]] int currentId() const;
+    // Whether a batch is running (queued and not yet reported through done()).
+    [[nodiscard]] bool isBusy() const { return m_batchRunning || m_current || !m_pending.isEmpty(); }
+    // Bytes that get() kept because it had no device.
+    [[nodiscard]] QByteArray readAll();
+
+signals:
+    void stateChanged(int state);
+    void commandStarted(int id);
+    void commandFinished(int id, bool error);
+    void done(bool error);
+    // total is 0 while the size is unknown.
+    void dataTransferProgress(qint64 done, qint64 total);
+
+private:
+    enum class Kind { ConnectToHost, Login, Cd, Get, Put, Close };
+    struct Command
+    {
+        int id = 0;
+        Kind kind = Kind::Close;
+        QString host;
+        quint16 port = 21;
+        QString user;
+        QString password;
+        QString path; // directory for cd, file name for get and put
+        QIODevice *device = nullptr;
+        QByteArray data;
+        bool hasData = false;
+        TransferType type = Binary;
+    };
+    struct Transfer;
+    struct SocketWatch;
+
+    int enqueue(Command command);
+    void scheduleNext();
+    void startNext();
+    void execute();
+    void runConnect(const QString &user, const QString &password);
+    void startTransfer(Kind kind, const QByteArray &url);
+    void finishCurrent(Error error, const QString &text);
+    void closeConnection();
+    void setState(State state);
+
+    [[nodiscard]] QByteArray urlFor(const QString &directory, const QString &file) const;
+    [[nodiscard]] QString failureText(int curlCode) const;
+
+    // libcurl's side; the callbacks forward to the members below.
+    friend struct CurlGlue;
+    void watchSocket(int fd, int what);
+    void socketActivity(int fd, int action);
+    [[nodiscard]] bool isWatchingSockets() const;
+    void timerFired();
+    void drive(int fd, int action);
+    void collectFinished();
+    void serverLine(QByteArrayView line);
+
+    void *m_multi = nullptr;
+    std::unique_ptr<Transfer> m_transfer;
+    std::map<int, std::unique_ptr<SocketWatch>> m_sockets;
+    QTimer m_timer;
+    bool m_inCurl = false;
+    bool m_kick = false;
+    int m_kicks = 0;
+
+    QList<Command> m_pending;
+    std::unique_ptr<Command> m_current;
+    int m_lastId = 0;
+    bool m_batchRunning = false;
+    bool m_scheduled = false;
+
+    State m_state = Unconnected;
+    Error m_error = NoError;
+    QString m_errorString;
+
+    // The session as libcurl will reuse it.
+    QString m_host;
+    quint16 m_port = 21;
+    QString m_user;
+    QString m_password;
+    bool m_loggedIn = false;
+    QString m_directory; // empty: the login directory
+
+    // The server's last reply, whole (multi-line replies joined with LF).
+    QByteArray m_reply;
+    QByteArray m_replyBuilding;
+    int m_replyCode = 0;
+
+    QByteArray m_received;
+    qint64 m_progressDone = -1;
+    qint64 m_progressTotal = 0;
+};

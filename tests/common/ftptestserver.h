@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A local FTP server for one test: tests/common/ftpserver.py (pyftpdlib) run with
+// /usr/bin/python3 on 127.0.0.1 and a port the server picks itself.
+//
+//     FtpTestServer server;
+//     server.addUser(u"kora"_s, u"secret"_s, home, u"elradfmw"_s);   // or allowAnonymous(home)
+//     server.setDropAfter(1000);               // optional: cut every data connection there
+//     QVERIFY2(server.start(), qPrintable(server.lastError()));
+//     ... connect to 127.0.0.1:server.port() ...
+//     QCOMPARE(server.commands().filter(u"CWD"_s), ...);
+//
+// commands() is every command line the server received so far, in order, as the client sent
+// it ("USER anonymous", "CWD /UPDATE", "RETR ko1.rar"). The server stops with the object.
+class FtpTestServer final
+{
+public:
+    FtpTestServer();
+    ~FtpTestServer();
+    FtpTestServer(const FtpTestServer &) = delete;
+    FtpTestServer &operator=(const FtpTestServer &) = delete;
+
+    // perm as pyftpdlib spells it: "elr" reads, "elradfmw" reads and writes.
+    void addUser(const QString &name, const QString &password, const QString &home,
+        const QString &perm = QStringLiteral("elr"));
+    void allowAnonymous(const QString &home, const QString &perm = QStringLiteral("elr"));
+    // A negative count (the default) never cuts.
+    void setDropAfter(qint64 bytes) { m_dropAfter = bytes; }
+
+    // Starts the server and waits until it accepts connections.
+    [[nodiscard]] bool start();
+    void stop();
+    [[nodiscard]] bool isRunning() const;
+    [[nodiscard]] quint16 port() const { return m_port; }
+    // "ftp://127.0.0.1:<port>"
+    [[nodiscard]] QString url() const;
+    [[nodiscard]] QStringList commands() const;
+    [[nodiscard]] QString lastError() const { return m_lastError; }
+
+    // The script, for programs that start the server themselves.
+    [[nodiscard]] static QString scriptPath();
+
+private:
+    QProcess m_process;
+    QTemporaryDir m_workDir;
+    QStringList m_arguments;
+    qint64 m_dropAfter = -1;
+    quint16 m_port = 0;
+    QString m_lastError;
+};

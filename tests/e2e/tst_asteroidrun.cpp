@@ -1,0 +1,120 @@
+// Run mode "Ast" in the built program on a private X display: the number typed is checked
+// against the ephemeris directory, the answer comes in a box, and the number is in "tavx.in"
+// after the window closed. The asteroid file is present, so nothing goes to the network.
+
+#include "common/tavinstallation.h"
+#include "common/xvfbdisplay.h"
+#include "shell/catalog.h"
+#include "support/codepage.h"
+
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString exactTitle(const QString &title)
+{
+    QString pattern = u"^"_s;
+    for (const QChar c : title) {
+        if (QStringView(u".^$*+?()[]{}|\\").contains(c))
+            pattern += u'\\';
+        pattern += c;
+    }
+    return pattern + u'$';
+}
+
+} // namespace
+
+class TestAsteroidRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        Catalog::clear();
+        Catalog::load(TavInstallation::binDir() + u"/tav.t"_s);
+        QVERIFY(Catalog::text("mainA").has_value());
+    }
+
+    void presentFileIsReportedAndNumberKept()
+    {
+        std::unique_ptr<XvfbDisplay> server;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            server = std::make_unique<XvfbDisplay>();
+            if (!server->isValid())
+                QSKIP("Xvfb and xdotool are needed to use the window");
+            if (!server->xdotool({ u"getdisplaygeometry"_s }).trimmed().isEmpty())
+                break;
+        }
+        XvfbDisplay &display = *server;
+        TavInstallation installation;
+        QVERIFY(installation.isValid());
+        installation.setEnvironment(display.environment(installation.environment()));
+        QVERIFY(installation.writeFile(u"PLP018.E1"_s, "marker"));
+        QVERIFY(installation.writeFile(u"0010/SE01234S.SE1"_s, "old"));
+
+        const QString window = exactTitle(u"***"_s + Catalog::displayText("mainA"));
+        const QString box = exactTitle(u"*** Warring"_s);
+        auto visible = [&](const QString &title) {
+            return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                        .trimmed()
+                        .isEmpty();
+        };
+        auto typeInto = [&](const QString &title, const QStringList &keys) {
+            const QByteArray id = display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                                      .split('\n')
+                                      .first();
+            display.xdotool(QStringList { u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(id) } + keys);
+        };
+        int step = 0;
+        QStringList seen;
+        const TavRun run = installation.run({ u"-a"_s, u"F=Up"_s }, 60000, [&] {
+            switch (step) {
+            case 0: // Tab reaches the number field first, then "FtpA"
+                if (!visible(window))
+                    return;
+                typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
+                typeInto(window, { u"type"_s, u"1234"_s });
+                typeInto(window, { u"key"_s, u"Tab"_s, u"space"_s });
+                seen << u"dialog"_s;
+                step = 1;
+                return;
+            case 1:
+                if (!visible(box))
+                    return;
+                seen << u"box"_s;
+                typeInto(box, { u"key"_s, u"Return"_s });
+                step = 2;
+                return;
+            case 2:
+                if (visible(box) || !visible(window))
+                    return;
+                typeInto(window, { u"key"_s, u"Escape"_s });
+                step = 3;
+                return;
+            default:
+                return;
+            }
+        });
+        QVERIFY2(run.finished && !run.crashed, run.describe().constData());
+        QCOMPARE(seen, (QStringList { u"dialog"_s, u"box"_s }));
+        QCOMPARE(run.exitCode, 0);
+
+        // The present file is left as it was and reported with its number and path.
+        QCOMPARE(installation.readFile(u"0010/SE01234S.SE1"_s), "old"_ba);
+        char expected[400];
+        std::snprintf(expected, sizeof expected, Catalog::text("As%is")->constData(), 1234,
+            "./"
+            "/0010/SE01234S.SE1");
+        QCOMPARE(installation.log(), "** **\n"_ba + expected + '\n');
+        const QByteArray settings = installation.settings();
+        QVERIFY2(settings.contains("\nNAst=1234\n"), settings.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAsteroidRun)
+#include "tst_asteroidrun.moc"

@@ -1,0 +1,133 @@
+// Run mode "Conf" in the built program, used with the keyboard on a private X display: the
+// take-over happens in the running program, and closing the window starts the program line and
+// saves what the user chose.
+
+#include "common/tavinstallation.h"
+#include "common/xvfbdisplay.h"
+#include "shell/catalog.h"
+#include "support/codepage.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// xdotool matches titles with POSIX extended expressions.
+QString exactTitle(const QString &title)
+{
+    QString pattern = u"^"_s;
+    for (const QChar c : title) {
+        if (QStringView(u".^$*+?()[]{}|\\").contains(c))
+            pattern += u'\\';
+        pattern += c;
+    }
+    return pattern + u'$';
+}
+
+} // namespace
+
+class TestConfRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        Catalog::clear();
+        Catalog::load(TavInstallation::binDir() + u"/tav.t"_s);
+        QVERIFY(Catalog::text("mainRC").has_value());
+    }
+
+    void typeTickPressOkAndClose()
+    {
+        // Another test's server that shuts down on the same display number can take the new
+        // server's socket with it; such a display answers nobody, and a fresh one is started.
+        std::unique_ptr<XvfbDisplay> server;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            server = std::make_unique<XvfbDisplay>();
+            if (!server->isValid())
+                QSKIP("Xvfb and xdotool are needed to use the window");
+            if (!server->xdotool({ u"getdisplaygeometry"_s }).trimmed().isEmpty())
+                break;
+        }
+        XvfbDisplay &display = *server;
+        TavInstallation installation;
+        QVERIFY(installation.isValid());
+        installation.setEnvironment(display.environment(installation.environment()));
+        QVERIFY(installation.writeFile(u"old/kora.ini"_s, "BASA=C:\\base\nOrb-A=2\nX=9\n"));
+        QVERIFY(installation.writeFile(u"old/a.bod"_s, "bod"));
+        QVERIFY(installation.writeFile(u"old/n.txt"_s, "not chosen"));
+        QVERIFY(installation.writeFile(u"kora.ini"_s, "X=1\n"));
+        QVERIFY(installation.writeFile(u"starter"_s, "#!/bin/sh\ntouch started\n"));
+        QVERIFY(QFile::setPermissions(
+            installation.filePath(u"starter"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString other = installation.filePath(u"old"_s);
+
+        const QString window = exactTitle(u"***"_s + Catalog::displayText("mainRC"));
+        const QString box = exactTitle(u"*** Warring"_s);
+        auto visible = [&](const QString &title) {
+            return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                        .trimmed()
+                        .isEmpty();
+        };
+        // Keys go through XTEST to the focused window, as a user's would: Qt ignores sent ones.
+        auto typeInto = [&](const QString &title, const QStringList &keys) {
+            const QByteArray id = display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
+                                      .split('\n')
+                                      .first();
+            display.xdotool(QStringList { u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(id) } + keys);
+        };
+        int step = 0;
+        QStringList seen;
+        const TavRun run = installation.run({ u"F=Conf"_s, u"P=starter"_s }, 60000, [&] {
+            switch (step) {
+            case 0: // the dialog opens with no field focused: Tab reaches the directory first
+                if (!visible(window))
+                    return;
+                typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
+                typeInto(window, { u"type"_s, other });
+                // six check boxes, then "Ok"
+                typeInto(window,
+                    { u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
+                        u"space"_s });
+                seen << u"dialog"_s;
+                step = 1;
+                return;
+            case 1:
+                if (!visible(box))
+                    return;
+                seen << u"box"_s;
+                typeInto(box, { u"key"_s, u"Return"_s });
+                step = 2;
+                return;
+            case 2:
+                if (visible(box) || !visible(window))
+                    return;
+                typeInto(window, { u"key"_s, u"Escape"_s });
+                step = 3;
+                return;
+            default:
+                return;
+            }
+        });
+        QVERIFY2(run.finished && !run.crashed, run.describe().constData());
+        QCOMPARE(seen, (QStringList { u"dialog"_s, u"box"_s }));
+        QCOMPARE(run.exitCode, 0);
+
+        QCOMPARE(installation.readFile(u"kora.ini"_s), "X=1\n\nBASA=C:\\base\nOrb-A=2\n"_ba);
+        QCOMPARE(installation.readFile(u"a.bod"_s), "bod"_ba);
+        QVERIFY(!installation.exists(u"n.txt"_s));
+        QCOMPARE(installation.log(), "** **\n" + CodePage::fromUnicode(Catalog::displayText("is")) + '\n');
+        // What the user chose is saved after the window closed: options 2 to 8 were switched on
+        // by the dialog, the directory typed.
+        const QByteArray settings = installation.settings();
+        QVERIFY2(
+            settings.startsWith("Ov=0 0 1 1 1 1 1 1 1 0   0 0 0 0 0 0 0 0 0 0 \n"), settings.constData());
+        QVERIFY2(settings.contains("\nDir1002=" + CodePage::fromUnicode(other) + '\n'), settings.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(installation.exists(u"started"_s), 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfRun)
+#include "tst_confrun.moc"

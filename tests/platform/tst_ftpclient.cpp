@@ -1,0 +1,326 @@
+#include "common/ftptestserver.h"
+#include "platform/ftp/ftpclient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    auto *generator = QRandomGenerator::global();
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(generator->bounded(256));
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestFtpClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void downloadWithUser();
+    void anonymousRelativeDirectory();
+    void uploadFromDeviceAndBytes();
+    void failures_data();
+    void failures();
+    void commandsNeedConnection();
+    void nextBatchFromDoneHandler();
+
+private:
+    // Waits for the batch's done(); fails the test when it does not come or comes twice.
+    bool waitDone(FtpClient &ftp, QSignalSpy &spy);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_root;
+    QByteArray m_archive;
+};
+
+void TestFtpClient::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_root = m_dir->filePath(QStringLiteral("server"));
+    m_archive = randomBytes(700 * 1024 + 17);
+    QVERIFY(writeFile(m_root + QStringLiteral("/UPDATE/ko1.rar"), m_archive));
+    QVERIFY(QDir().mkpath(m_root + QStringLiteral("/UPDATE/LOGS")));
+}
+
+bool TestFtpClient::waitDone(FtpClient &ftp, QSignalSpy &spy)
+{
+    if (!spy.wait(30000))
+        return false;
+    // Give a second report a chance to arrive.
+    QTest::qWait(50);
+    return spy.count() == 1 && !ftp.isBusy();
+}
+
+void TestFtpClient::downloadWithUser()
+{
+    FtpTestServer server;
+    server.addUser(QStringLiteral("kora"), QStringLiteral("s3cret!x"), m_root);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    QSignalSpy states(&ftp, &FtpClient::stateChanged);
+    QSignalSpy progress(&ftp, &FtpClient::dataTransferProgress);
+    QFile target(m_dir->filePath(QStringLiteral("ko1.rar")));
+    QVERIFY(target.open(QIODevice::WriteOnly));
+
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("s3cret!x"));
+    ftp.cd(QStringLiteral("/UPDATE"));
+    ftp.get(QStringLiteral("ko1.rar"), &target);
+    ftp.close();
+    QVERIFY(ftp.isBusy());
+    QVERIFY(waitDone(ftp, done));
+    target.close();
+
+    QCOMPARE(done.at(0).at(0).toBool(), false);
+    QCOMPARE(ftp.error(), FtpClient::NoError);
+    QCOMPARE(ftp.state(), FtpClient::Unconnected);
+    QCOMPARE(readFile(target.fileName()), m_archive);
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last().at(0).toLongLong(), qint64(m_archive.size()));
+
+    QList<int> seen;
+    for (const auto &signal : states)
+        seen << signal.at(0).toInt();
+    const QList<int> expected { FtpClient::HostLookup, FtpClient::Connecting, FtpClient::Connected,
+        FtpClient::LoggedIn, FtpClient::Closing, FtpClient::Unconnected };
+    QCOMPARE(seen, expected);
+
+    const QStringList commands = server.commands();
+    QVERIFY2(commands.contains(QStringLiteral("USER kora")), qPrintable(commands.join(u'|')));
+    QVERIFY(commands.contains(QStringLiteral("CWD /UPDATE")));
+    QVERIFY(commands.contains(QStringLiteral("TYPE I")));
+    QVERIFY(commands.contains(QStringLiteral("PASV")));
+    QVERIFY(commands.filter(QStringLiteral("EPSV")).isEmpty());
+    QVERIFY(commands.filter(QStringLiteral("PORT")).isEmpty());
+    QCOMPARE(commands.filter(QStringLiteral("RETR")), QStringList { QStringLiteral("RETR ko1.rar") });
+    QCOMPARE(commands.last(), QStringLiteral("QUIT"));
+}
+
+void TestFtpClient::anonymousRelativeDirectory()
+{
+    const QByteArray ephemeris = randomBytes(4096);
+    QVERIFY(writeFile(m_root + QStringLiteral("/pub/swisseph/ephe/ast1/se01234s.se1"), ephemeris));
+    FtpTestServer server;
+    server.allowAnonymous(m_root);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login();
+    ftp.cd(QStringLiteral("pub/swisseph/ephe/ast1"));
+    ftp.get(QStringLiteral("se01234s.se1"));
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+
+    QCOMPARE(done.at(0).at(0).toBool(), false);
+    QCOMPARE(ftp.readAll(), ephemeris);
+    const QStringList commands = server.commands();
+    QVERIFY2(commands.contains(QStringLiteral("USER anonymous")), qPrintable(commands.join(u'|')));
+    QVERIFY(commands.contains(QStringLiteral("CWD pub/swisseph/ephe/ast1")));
+    QVERIFY(commands.contains(QStringLiteral("RETR se01234s.se1")));
+}
+
+void TestFtpClient::uploadFromDeviceAndBytes()
+{
+    FtpTestServer server;
+    server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+
+    const QByteArray log = "12.03.2026 10:00:00 ko1.rar\r\nkora10.exe\r\n";
+    QFile source(m_dir->filePath(QStringLiteral("big.bin")));
+    QVERIFY(source.open(QIODevice::WriteOnly));
+    QCOMPARE(source.write(m_archive), qint64(m_archive.size()));
+    source.close();
+    QVERIFY(source.open(QIODevice::ReadOnly));
+
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    QSignalSpy progress(&ftp, &FtpClient::dataTransferProgress);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+    ftp.cd(QStringLiteral("/UPDATE/LOGS"));
+    ftp.put(log, QStringLiteral("00042.log"));
+    ftp.put(&source, QStringLiteral("big.bin"));
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+
+    QCOMPARE(done.at(0).at(0).toBool(), false);
+    QCOMPARE(readFile(m_root + QStringLiteral("/UPDATE/LOGS/00042.log")), log);
+    QCOMPARE(readFile(m_root + QStringLiteral("/UPDATE/LOGS/big.bin")), m_archive);
+    QCOMPARE(progress.last().at(0).toLongLong(), qint64(m_archive.size()));
+    QCOMPARE(progress.last().at(1).toLongLong(), qint64(m_archive.size()));
+    QCOMPARE(server.commands().filter(QStringLiteral("STOR")),
+        (QStringList { QStringLiteral("STOR 00042.log"), QStringLiteral("STOR big.bin") }));
+}
+
+void TestFtpClient::failures_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("serverUp");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<qint64>("dropAfter");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QStringList>("textHas");
+
+    const QString local = QStringLiteral("127.0.0.1");
+    const QString good = QStringLiteral("pw");
+    const QString update = QStringLiteral("/UPDATE");
+    const QString archive = QStringLiteral("ko1.rar");
+    QTest::newRow("host not found") << QStringLiteral("update1.kora.invalid") << true << good << update
+                                    << archive << false << qint64(-1) << int(FtpClient::HostNotFound)
+                                    << QStringList { QStringLiteral("update1.kora.invalid"),
+                                           QStringLiteral("not found") };
+    QTest::newRow("connection refused")
+        << local << false << good << update << archive << false << qint64(-1)
+        << int(FtpClient::ConnectionRefused) << QStringList { QStringLiteral("refused"), local };
+    QTest::newRow("login refused") << local << true << QStringLiteral("wrong") << update << archive << false
+                                   << qint64(-1) << int(FtpClient::UnknownError)
+                                   << QStringList { QStringLiteral("Login failed"), QStringLiteral("530") };
+    QTest::newRow("missing directory")
+        << local << true << good << QStringLiteral("/NOWHERE") << archive << false << qint64(-1)
+        << int(FtpClient::UnknownError)
+        << QStringList { QStringLiteral("Changing directory failed"), QStringLiteral("550") };
+    QTest::newRow("missing file") << local << true << good << update << QStringLiteral("ko9.rar") << false
+                                  << qint64(-1) << int(FtpClient::UnknownError)
+                                  << QStringList { QStringLiteral("Downloading file failed"),
+                                         QStringLiteral("550") };
+    QTest::newRow("download cut halfway")
+        << local << true << good << update << archive << false << qint64(350 * 1024)
+        << int(FtpClient::UnknownError)
+        << QStringList { QStringLiteral("Downloading file failed"), QStringLiteral("closed") };
+    QTest::newRow("upload cut halfway")
+        << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin") << true
+        << qint64(350 * 1024) << int(FtpClient::UnknownError)
+        << QStringList { QStringLiteral("Uploading file failed"), QStringLiteral("426") };
+}
+
+void TestFtpClient::failures()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, serverUp);
+    QFETCH(QString, password);
+    QFETCH(QString, directory);
+    QFETCH(QString, file);
+    QFETCH(bool, upload);
+    QFETCH(qint64, dropAfter);
+    QFETCH(int, error);
+    QFETCH(QStringList, textHas);
+
+    FtpTestServer server;
+    server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
+    server.setDropAfter(dropAfter);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    const quint16 port = server.port();
+    if (!serverUp)
+        server.stop(); // nothing listens on the port any more
+
+    const QString localPath = m_dir->filePath(QStringLiteral("download"));
+    QFile target(localPath);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    ftp.connectToHost(host, port);
+    ftp.login(QStringLiteral("kora"), password);
+    ftp.cd(directory);
+    if (upload)
+        ftp.put(m_archive, file);
+    else
+        ftp.get(file, &target);
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+    target.close();
+
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(int(ftp.error()), error);
+    for (const QString &part : textHas)
+        QVERIFY2(ftp.errorString().contains(part), qPrintable(ftp.errorString()));
+    QCOMPARE(ftp.state(), FtpClient::Unconnected);
+    QVERIFY(!ftp.hasPendingCommands());
+    // Whatever arrived is less than the whole.
+    QVERIFY(QFileInfo(localPath).size() < m_archive.size());
+    if (upload)
+        QVERIFY(QFileInfo(m_root + u'/' + directory + u'/' + file).size() < m_archive.size());
+}
+
+void TestFtpClient::commandsNeedConnection()
+{
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    QSignalSpy finished(&ftp, &FtpClient::commandFinished);
+    const int cd = ftp.cd(QStringLiteral("/UPDATE"));
+    ftp.get(QStringLiteral("ko1.rar"));
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(ftp.error(), FtpClient::NotConnected);
+    // The failed cd ends the batch: the get and the close never run.
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toInt(), cd);
+}
+
+void TestFtpClient::nextBatchFromDoneHandler()
+{
+    FtpTestServer server;
+    server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+
+    // The first batch fails on the server; its done() handler queues a second one on the same
+    // object, as a retry on another site does.
+    FtpClient ftp;
+    QList<bool> reports;
+    QByteArray received;
+    connect(&ftp, &FtpClient::done, this, [&](bool failed) {
+        reports << failed;
+        if (reports.size() == 1) {
+            ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+            ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+            ftp.cd(QStringLiteral("/UPDATE"));
+            ftp.get(QStringLiteral("ko1.rar"));
+            ftp.close();
+        }
+    });
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+    ftp.cd(QStringLiteral("/MISSING"));
+    ftp.get(QStringLiteral("ko1.rar"));
+    ftp.close();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 30000);
+    QCOMPARE(reports, (QList<bool> { true, false }));
+    QCOMPARE(ftp.error(), FtpClient::NoError);
+    QCOMPARE(ftp.readAll(), m_archive);
+}
+
+QTEST_GUILESS_MAIN(TestFtpClient)
+#include "tst_ftpclient.moc"

@@ -1,0 +1,364 @@
+#include "shell/diagnostics.h"
+#include "support/codepage.h"
+#include "support/dates.h"
+#include "support/flagset.h"
+#include "support/stringlist.h"
+#include "support/strings.h"
+#include "support/textfile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <climits>
+
+using ByteList = QList<QByteArray>;
+
+namespace {
+
+// Reads every line the way the program's readers do, marking the end with "<end>".
+ByteList readAll(const QByteArray &content, bool significant)
+{
+    QByteArray data = content;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    LineReader reader(&buffer);
+    ByteList lines;
+    for (;;) {
+        const std::optional<QByteArray> line = significant ? reader.readSignificantLine() : reader.readLine();
+        if (!line) {
+            lines.append("<end>");
+            return lines;
+        }
+        lines.append(*line);
+    }
+}
+
+} // namespace
+
+class TestSupport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Diagnostics::setRecording(true); }
+
+    void readLine_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("significant");
+        QTest::addColumn<ByteList>("expected");
+        QTest::newRow("crlf, last line without lf") << QByteArray("a\r\nb") << false << ByteList{"a", "b", "<end>"};
+        QTest::newRow("final lf gives one empty line") << QByteArray("a\n") << false << ByteList{"a", "", "<end>"};
+        QTest::newRow("empty file gives one empty line") << QByteArray() << false << ByteList{"", "<end>"};
+        QTest::newRow("cr anywhere is dropped") << QByteArray("x\ry\rz\n") << false << ByteList{"xyz", "", "<end>"};
+        QTest::newRow("binary bytes kept") << QByteArray("a\0b\xff\n", 5) << false
+                                           << ByteList{QByteArray("a\0b\xff", 4), "", "<end>"};
+        QTest::newRow("significant skips comments and blanks")
+            << QByteArray("* note\n   \n\nkey text\n*x\n last") << true << ByteList{"key text", " last", "<end>"};
+        QTest::newRow("significant line may begin with blanks") << QByteArray("  a\n") << true
+                                                                << ByteList{"  a", "<end>"};
+    }
+    void readLine()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, significant);
+        QFETCH(ByteList, expected);
+        QCOMPARE(readAll(content, significant), expected);
+    }
+
+    void readLongLine()
+    {
+        const QByteArray longLine(1 << 20, 'x');
+        QCOMPARE(readAll(longLine + "\nb", false), (ByteList{longLine, "b", "<end>"}));
+    }
+
+    void readLines_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<ByteList>("expected");
+        QTest::newRow("no flags") << 0 << ByteList{"  a   b  ", "", "* c", "\x80\xe0\xf0", ""};
+        QTest::newRow("skip blank") << int(TextFile::SkipBlankLines) << ByteList{"  a   b  ", "* c", "\x80\xe0\xf0"};
+        QTest::newRow("skip comments") << int(TextFile::SkipComments)
+                                       << ByteList{"  a   b  ", "", "\x80\xe0\xf0", ""};
+        QTest::newRow("normalise") << int(TextFile::SkipBlankLines | TextFile::NormaliseBlanks)
+                                   << ByteList{"a b", "* c", "\x80\xe0\xf0"};
+        QTest::newRow("convert 866") << int(TextFile::SkipBlankLines | TextFile::SkipComments | TextFile::ConvertCp866)
+                                     << ByteList{"  a   b  ", "\xc0\xf0\xa8"};
+    }
+    void readLines()
+    {
+        QFETCH(int, flags);
+        QFETCH(ByteList, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("list.ctl"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("  a   b  \n\n* c\n\x80\xe0\xf0\n");
+        file.close();
+        const std::optional<StringList> lines = TextFile::readLines(path, flags);
+        QVERIFY(lines);
+        QCOMPARE(lines->items(), expected);
+        QCOMPARE(lines->growthStep(), 1000);
+    }
+
+    void readLinesMissing_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("absent");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("empty list, silent") << 0 << false << 0;
+        QTest::newRow("null") << int(TextFile::NullWhenMissing) << true << 0;
+        QTest::newRow("warning") << int(TextFile::WarnWhenMissing) << false << 1;
+        QTest::newRow("null and warning") << int(TextFile::NullWhenMissing | TextFile::WarnWhenMissing) << true << 1;
+    }
+    void readLinesMissing()
+    {
+        QFETCH(int, flags);
+        QFETCH(bool, absent);
+        QFETCH(int, boxes);
+        QTemporaryDir dir;
+        Diagnostics::clearRecordedBoxes();
+        const QString path = dir.filePath(QStringLiteral("missing.ctl"));
+        const std::optional<StringList> lines = TextFile::readLines(path, flags);
+        QCOMPARE(!lines, absent);
+        if (lines)
+            QVERIFY(lines->isEmpty());
+        const QList<Diagnostics::RecordedBox> shown = Diagnostics::recordedBoxes();
+        QCOMPARE(shown.size(), boxes);
+        if (boxes)
+            QCOMPARE(shown.first().text, QStringLiteral("Cannot Open File: ") + path);
+    }
+
+    void splitNameValue_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("hasValue");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("blanks kept where they belong") << QByteArray("  hFont  =  12 ") << QByteArray("  hFont") << true
+                                                       << QByteArray("12 ");
+        QTest::newRow("first = splits") << QByteArray("a=b=c") << QByteArray("a") << true << QByteArray("b=c");
+        QTest::newRow("empty value") << QByteArray("F=") << QByteArray("F") << true << QByteArray();
+        QTest::newRow("no =") << QByteArray("bare  ") << QByteArray("bare") << false << QByteArray();
+    }
+    void splitNameValue()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, name);
+        QFETCH(bool, hasValue);
+        QFETCH(QByteArray, value);
+        const std::optional<QByteArray> got = Strings::splitNameValue(line);
+        QCOMPARE(line, name);
+        QCOMPARE(got.has_value(), hasValue);
+        if (got)
+            QCOMPARE(*got, value);
+    }
+
+    void stringHelpers()
+    {
+        QCOMPARE(Strings::boundedCopy("abcdef", 3), QByteArray("abc"));
+        QCOMPARE(Strings::boundedCopy("ab", 3), QByteArray("ab"));
+        QCOMPARE(Strings::boundedCopy({}, 3), QByteArray());
+
+        QByteArray s = "  a   b  ";
+        Strings::normaliseBlanks(s);
+        QCOMPARE(s, QByteArray("a b "));
+        QCOMPARE(Strings::trimTrailing(s), 3);
+
+        QByteArray bracketed = "text[5]x";
+        QCOMPARE(Strings::textInBrackets(bracketed), std::optional<QByteArray>("5"));
+        QCOMPARE(bracketed, QByteArray("text"));
+        QByteArray plain = "text";
+        QCOMPARE(Strings::textInBrackets(plain), std::nullopt);
+
+        QCOMPARE(Strings::firstNonBlank("   "), 0);
+        QCOMPARE(Strings::firstNonBlank("  \tx"), '\t');
+        QCOMPARE(Strings::beginsWith("BASADIR", "BASA"), 0);
+        QVERIFY(Strings::beginsWith("BAS", "BASA") < 0);
+        QVERIFY(Strings::beginsWith("Orb-", "Orb+") != 0);
+        QCOMPARE(Strings::after("a-b-c", '-'), std::optional<QByteArray>("b-c"));
+        QCOMPARE(Strings::after("abc", '-'), std::nullopt);
+        QByteArray path = "a\\b\\c";
+        QCOMPARE(Strings::replaceChar(path, '\\', '/'), 2);
+        QCOMPARE(path, QByteArray("a/b/c"));
+    }
+
+    void number_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("plain") << QByteArray("42") << 42;
+        QTest::newRow("leading blanks and sign") << QByteArray("  -17x") << -17;
+        QTest::newRow("no digits") << QByteArray("abc") << 0;
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("overflow saturates") << QByteArray("99999999999999999999") << INT_MAX;
+    }
+    void number()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, value);
+        QCOMPARE(Strings::number(text), value);
+    }
+
+    void codePages()
+    {
+        QByteArray bytes;
+        for (int b = 0; b < 256; ++b)
+            bytes.append(char(b));
+        CodePage::cp866ToCp1251(bytes);
+        for (int b = 0; b < 0x80; ++b)
+            QCOMPARE(quint8(bytes[b]), quint8(b));
+        QCOMPARE(quint8(bytes[0x80]), quint8(0xC0));
+        QCOMPARE(quint8(bytes[0x8F]), quint8(0xCF));
+        QCOMPARE(quint8(bytes[0xAF]), quint8(0xEF));
+        QCOMPARE(quint8(bytes[0xB0]), quint8(0xB0));
+        QCOMPARE(quint8(bytes[0xE0]), quint8(0xF0));
+        QCOMPARE(quint8(bytes[0xEF]), quint8(0xFF));
+        QCOMPARE(quint8(bytes[0xF0]), quint8(0xA8));
+        QCOMPARE(quint8(bytes[0xF1]), quint8(0xB8));
+        QCOMPARE(quint8(bytes[0xF2]), quint8(0xF2));
+
+        const QString word = QStringLiteral(u"Ёлка Привет");
+        const QByteArray cp1251 = CodePage::fromUnicode(word);
+        QCOMPARE(cp1251, QByteArray("\xa8\xeb\xea\xe0 \xcf\xf0\xe8\xe2\xe5\xf2"));
+        QCOMPARE(CodePage::toUnicode(cp1251), word);
+    }
+
+    void split_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<ByteList>("pieces");
+        QTest::newRow("empty pieces dropped") << QByteArray("a//b/ ") << ByteList{"a", "b"};
+        QTest::newRow("only separator") << QByteArray("/") << ByteList{};
+        QTest::newRow("only the last piece is trimmed") << QByteArray("a /b ") << ByteList{"a ", "b"};
+        QTest::newRow("no separator") << QByteArray("Ast") << ByteList{"Ast"};
+        QTest::newRow("empty") << QByteArray() << ByteList{};
+    }
+    void split()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(ByteList, pieces);
+        QCOMPARE(StringList::split(text, '/').items(), pieces);
+    }
+
+    void words()
+    {
+        QCOMPARE(StringList::words("  1  22 3 ").items(), (ByteList{"1", "22", "3"}));
+        QVERIFY(StringList::words({}).isEmpty());
+        QVERIFY(StringList::words("    ").isEmpty());
+    }
+
+    void listOperations()
+    {
+        StringList list;
+        for (int i = 0; i < 20; ++i)
+            list.append(QByteArray::number(i));
+        QCOMPARE(list.capacity(), 20);
+        list.append("20");
+        QCOMPARE(list.capacity(), 40);
+        QCOMPARE(StringList(1000).growthStep(), 1000);
+        QCOMPARE(StringList(0).growthStep(), 20);
+
+        QCOMPARE(list.numberAt(7), 7);
+        QCOMPARE(list.numberAt(21), 0);
+        QCOMPARE(list.numberAt(-1), 0);
+
+        StringList abc;
+        abc.append("a");
+        abc.append("b");
+        abc.append("c");
+        QCOMPARE(abc.positionOf("b"), 2);
+        QCOMPARE(abc.positionOf("B"), 0);
+        abc.remove(5);
+        abc.remove(-1);
+        abc.remove(0);
+        QCOMPARE(abc.items(), (ByteList{"b", "c"}));
+
+        StringList copy;
+        copy.appendCopy("abcdef", 3);
+        copy.appendAll(abc);
+        QCOMPARE(copy.items(), (ByteList{"abc", "b", "c"}));
+        copy.clear();
+        QCOMPARE(copy.count(), 0);
+        QCOMPARE(copy.capacity(), 0);
+    }
+
+    void appendFormattedIsCut()
+    {
+        StringList list;
+        const QByteArray longText(1000, 'y');
+        QCOMPARE(list.appendFormatted("%s", longText.constData()).size(), 300);
+        QCOMPARE(list.appendFormatted("%05d.log", 42), QByteArray("00042.log"));
+    }
+
+    void daysInMonth_data()
+    {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("days");
+        QTest::newRow("Feb 1900") << 2 << 1900 << 28;
+        QTest::newRow("Feb 2000") << 2 << 2000 << 29;
+        QTest::newRow("Feb 2024") << 2 << 2024 << 29;
+        QTest::newRow("Feb 2023") << 2 << 2023 << 28;
+        QTest::newRow("Feb 4000 is common") << 2 << 4000 << 28;
+        QTest::newRow("Feb 8000 is common") << 2 << 8000 << 28;
+        QTest::newRow("Jan") << 1 << 2023 << 31;
+        QTest::newRow("Apr") << 4 << 2023 << 30;
+        QTest::newRow("Dec") << 12 << 2023 << 31;
+    }
+    void daysInMonth()
+    {
+        QFETCH(int, month);
+        QFETCH(int, year);
+        QFETCH(int, days);
+        QCOMPARE(Dates::daysInMonth(month, year), days);
+    }
+
+    void numbersOf()
+    {
+        QCOMPARE(Dates::numbersOf("1 2  3"), (QList<qint16>{1, 2, 3}));
+        QCOMPARE(Dates::numbersOf(""), QList<qint16>{});
+        QCOMPARE(Dates::numbersOf("x 7"), (QList<qint16>{0, 7}));
+    }
+
+    void flagSet_data()
+    {
+        QTest::addColumn<QList<int>>("flags");
+        QTest::addColumn<QByteArray>("hex");
+        QTest::newRow("0 and 9") << QList<int>{0, 9} << QByteArray("8040");
+        QTest::newRow("none") << QList<int>{} << QByteArray("00");
+        QTest::newRow("last flag") << QList<int>{63} << QByteArray("0000000000000001");
+        QTest::newRow("inner zero byte kept") << QList<int>{7, 23} << QByteArray("010001");
+    }
+    void flagSet()
+    {
+        QFETCH(QList<int>, flags);
+        QFETCH(QByteArray, hex);
+        FlagSet set;
+        for (int n : flags)
+            set.setFlag(n, true);
+        set.setFlag(64, true); // beyond the set: ignored
+        QCOMPARE(set.toHex(), hex);
+        const FlagSet back = FlagSet::fromHex(hex);
+        QVERIFY(back == set);
+        for (int n = 0; n < 70; ++n)
+            QCOMPARE(back.testFlag(n), flags.contains(n));
+    }
+
+    void flagSetReading()
+    {
+        QVERIFY(FlagSet::fromHex({}) == FlagSet());
+        QVERIFY(FlagSet::fromHex("00") == FlagSet());
+        // Only the first 16 characters count; an odd last digit fills the high half.
+        QCOMPARE(FlagSet::fromHex("FFFFFFFFFFFFFFFFAA").toHex(), QByteArray("FFFFFFFFFFFFFFFF"));
+        QCOMPARE(FlagSet::fromHex("8").toHex(), QByteArray("80"));
+        FlagSet set = FlagSet::fromHex("FF");
+        set.setFlag(3, false);
+        QCOMPARE(set.toHex(), QByteArray("EF"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSupport)
+#include "tst_support.moc"
