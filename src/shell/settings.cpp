@@ -108,7 +108,9 @@ void Settings::load(const QString &fileName)
 bool Settings::save(const QString &fileName)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that the write below meets a full disk itself rather than a flush that does
+    // not report a short write.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         Diagnostics::fileOpenWarning(fileName);
         return false;
     }
@@ -121,8 +123,10 @@ bool Settings::save(const QString &fileName)
         contents += *item.value;
         contents += '\n';
     }
-    file.write(contents);
-    // A failed commit leaves the previous file in place.
+    // A short write (a full disk) is not an error of the device: it is checked here. Cancelled or
+    // failed, the temporary file goes and the previous file stays.
+    if (file.write(contents) != contents.size())
+        file.cancelWriting();
     if (!file.commit()) {
         Diagnostics::fileOpenWarning(fileName);
         return false;

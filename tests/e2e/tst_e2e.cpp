@@ -14,6 +14,7 @@ private slots:
     void badStartFilesNeverStopTheStart();
     void missingSettingsFileIsReportedInABox();
     void logHoldsOnlyTheLastRun();
+    void afterTheWindowTheProgramLineStartsAndSettingsAreSaved();
 };
 
 namespace {
@@ -137,6 +138,56 @@ void TestEndToEnd::logHoldsOnlyTheLastRun()
         QCOMPARE(answered.size(), 1);
         QCOMPARE(installation.log(), QByteArray("** **\nCannot Open File: tavx.in\n"));
     }
+}
+
+void TestEndToEnd::afterTheWindowTheProgramLineStartsAndSettingsAreSaved()
+{
+    XvfbDisplay display;
+    if (!display.isValid())
+        QSKIP("Xvfb and xdotool are needed to close the window");
+    TavInstallation installation;
+    QVERIFY(installation.isValid());
+    installation.setEnvironment(display.environment(installation.environment()));
+    QVERIFY(installation.writeSettings(unsavedSettings));
+    QVERIFY(installation.writeFile(QStringLiteral("kora.ini"), "X=1\n"));
+    // The host names its program with a Cyrillic folder and name; the directory part is dropped
+    // and the name must reach the system as the same Cyrillic name.
+    const QString program = QString::fromUtf8("Кора");
+    QVERIFY(installation.writeFile(program, "#!/bin/sh\necho \"$@\" > started.tmp\nmv started.tmp started\n"));
+    QVERIFY(QFile::setPermissions(installation.filePath(program),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    QStringList answered;
+    bool closed = false;
+    const TavRun run = installation.run(
+        {QStringLiteral("F=Conf"), QString::fromUtf8("P=C:\\Программы\\Кора"), QStringLiteral("-x")}, 60000, [&] {
+            display.answerBoxes({QStringLiteral("*** Warring")}, answered);
+            if (closed)
+                return;
+            // The mode's window: a title that begins with "***" and is no box.
+            const QList<QByteArray> ids = display
+                                              .xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                        QStringLiteral("--name"), QStringLiteral("^\\*\\*\\*")})
+                                              .split('\n');
+            for (const QByteArray &id : ids) {
+                const QString window = QString::fromLatin1(id);
+                const QByteArray title = display.xdotool({QStringLiteral("getwindowname"), window}).trimmed();
+                if (id.isEmpty() || title.isEmpty() || title == "*** Warring" || title == "*** Error")
+                    continue;
+                display.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
+                                 QStringLiteral("key"), QStringLiteral("Escape")});
+                closed = true;
+            }
+        });
+    QVERIFY2(run.finished && !run.crashed, run.describe().constData());
+    QVERIFY(closed);
+    QVERIFY2(run.exitCode == 0, run.describe().constData());
+    QTRY_COMPARE_WITH_TIMEOUT(installation.readFile(QStringLiteral("started")), QByteArray("-x\n"), 5000);
+    const QByteArray settings = installation.settings();
+    // Rewritten whole: the "Ov" line with all twenty numbers (the window sets some of its own).
+    static const QRegularExpression optionsLine(QStringLiteral("^Ov=1 2 (\\d+ ){8}  (\\d+ ){10}\n"));
+    QVERIFY2(optionsLine.match(QString::fromLatin1(settings)).hasMatch(), settings.constData());
+    QVERIFY2(settings.contains("\nLang=ru\n"), settings.constData());
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

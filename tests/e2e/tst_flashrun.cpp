@@ -65,7 +65,7 @@ void TestFlashRun::leaveThroughButton()
         sincePress.start();
     });
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.exitCode == 0, run.describe().constData());
     QCOMPARE(answered, boxes);
     QVERIFY(!hostBeforeBox);
 

@@ -7,6 +7,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using Options = QList<int>;
 using Values = QList<QPair<QByteArray, QByteArray>>;
 
@@ -26,6 +31,7 @@ private slots:
     void missingFileGivesDefaults();
     void failedSaveWarnsAndKeepsTheOldFile_data();
     void failedSaveWarnsAndKeepsTheOldFile();
+    void aWriteThatFailsHalfwayLeavesThePreviousFile();
     void styleSheet_data();
     void styleSheet();
     void missingStyleSheetWarnsWithItsPath();
@@ -230,6 +236,33 @@ void TestSettings::failedSaveWarnsAndKeepsTheOldFile()
         QCOMPARE(readFile(blocker), QByteArray("keep me"));
     else
         QVERIFY(QFileInfo(fileName).isDir());
+}
+
+void TestSettings::aWriteThatFailsHalfwayLeavesThePreviousFile()
+{
+    const QByteArray previous = "Ov=5 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nOld=keep\n";
+    writeFile(QStringLiteral("tavx.in"), previous);
+    Settings::setValue("Big", QByteArrayView(QByteArray(5000, 'b')));
+
+    // The child may write only 1000 bytes per file, as on a disk that fills up during the save.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool saved = Settings::save(QStringLiteral("tavx.in"));
+        const auto boxes = Diagnostics::recordedBoxes();
+        const bool warned = boxes.size() == 1 && boxes.first().text == QStringLiteral("Cannot Open File: tavx.in");
+        _exit(!saved && warned ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(pid, &status, 0), pid);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(readFile(QStringLiteral("tavx.in")), previous);
+    // Nothing half-written is left beside it (the log holds the warning).
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("tavx.in"), QStringLiteral("taw.tax")}));
 }
 
 void TestSettings::styleSheet_data()

@@ -16,7 +16,8 @@ QStringList RemovableDrives::systemDrives()
     for (const QFileInfo &root : roots) {
         const QByteArray kept = CodePage::fromUnicode(root.filePath()).left(9);
         const QString path = CodePage::toUnicode(kept);
-        const std::wstring wide = path.toStdWString();
+        // The list keeps "E:/"; GetDriveTypeW wants the root with a trailing backslash.
+        const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
         if (GetDriveTypeW(wide.c_str()) == DRIVE_REMOVABLE)
             drives.append(path);
     }
