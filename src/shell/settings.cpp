@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -107,13 +106,6 @@ void Settings::load(const QString &fileName)
 
 bool Settings::save(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    // Unbuffered, so that the write below meets a full disk itself rather than a flush that does
-    // not report a short write.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        Diagnostics::fileOpenWarning(fileName);
-        return false;
-    }
     QByteArray contents = optionsLine();
     for (const SavedValue &item : std::as_const(state().values)) {
         if (isAbsent(item.value) || item.name.startsWith('.'))
@@ -123,11 +115,7 @@ bool Settings::save(const QString &fileName)
         contents += *item.value;
         contents += '\n';
     }
-    // A short write (a full disk) is not an error of the device: it is checked here. Cancelled or
-    // failed, the temporary file goes and the previous file stays.
-    if (file.write(contents) != contents.size())
-        file.cancelWriting();
-    if (!file.commit()) {
+    if (!TextFile::writeWhole(fileName, contents)) {
         Diagnostics::fileOpenWarning(fileName);
         return false;
     }

@@ -11,26 +11,37 @@ QTextCodec *cp1251()
     return codec;
 }
 
-char to1251(char c)
+// The catalog is converted on every start, so the byte map is a table built once.
+struct Cp866To1251
 {
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x80 && b <= 0xAF)
-        return static_cast<char>(b + 0x40);
-    if (b >= 0xE0 && b <= 0xEF)
-        return static_cast<char>(b + 0x10);
-    if (b == 0xF0)
-        return static_cast<char>(0xA8);
-    if (b == 0xF1)
-        return static_cast<char>(0xB8);
-    return c;
-}
+    constexpr Cp866To1251()
+    {
+        for (int b = 0; b < 256; ++b) {
+            int to = b;
+            if (b >= 0x80 && b <= 0xAF)
+                to = b + 0x40;
+            else if (b >= 0xE0 && b <= 0xEF)
+                to = b + 0x10;
+            else if (b == 0xF0)
+                to = 0xA8;
+            else if (b == 0xF1)
+                to = 0xB8;
+            map[b] = static_cast<unsigned char>(to);
+        }
+    }
+    unsigned char map[256] {};
+};
+
+constexpr Cp866To1251 cp866Table;
 
 } // namespace
 
 void CodePage::cp866ToCp1251(QByteArray &text)
 {
-    for (char &c : text)
-        c = to1251(c);
+    char *data = text.data();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = static_cast<char>(cp866Table.map[static_cast<unsigned char>(data[i])]);
 }
 
 QByteArray CodePage::cp866ToCp1251(QByteArrayView text)

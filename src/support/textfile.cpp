@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSaveFile>
 
 LineReader::LineReader(QIODevice *device)
     : m_device(device)
@@ -76,4 +77,18 @@ std::optional<StringList> TextFile::readLines(const QString &path, int flags)
         lines.append(*line);
     }
     return lines;
+}
+
+bool TextFile::writeWhole(const QString &path, QByteArrayView contents)
+{
+    QSaveFile file(path);
+    // Unbuffered: a buffered QSaveFile can accept a short write on a full disk and still commit
+    // the cut file, so the one write below must meet the disk itself and its count is checked.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(contents.data(), contents.size()) != contents.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }

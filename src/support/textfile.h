@@ -46,4 +46,9 @@ enum ReadFlag {
 // The file's lines (growth step 1000) with the flags above; nullopt only with NullWhenMissing.
 [[nodiscard]] std::optional<StringList> readLines(const QString &path, int flags);
 
+// Writes a whole file: a temporary file beside it, renamed into place only when every byte was
+// written, so a crash or a full disk leaves the previous file. False on any failure (the caller
+// shows the warning it needs).
+[[nodiscard]] bool writeWhole(const QString &path, QByteArrayView contents);
+
 } // namespace TextFile

@@ -162,7 +162,9 @@ bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName, c
     const QByteArray directoryPart = slash < 0 ? QByteArray() : remoteName.left(slash);
     const QByteArray filePart = slash < 0 ? remoteName : remoteName.mid(slash + 1);
 
-    if (!target->open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that a full disk fails the transfer's write instead of a commit that would
+    // keep a cut file.
+    if (!target->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         showWarring(QStringLiteral("Error: Cannot create file ") + target->fileName() + QStringLiteral(": ")
             + target->errorString());
         return false;

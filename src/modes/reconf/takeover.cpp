@@ -90,16 +90,12 @@ void copyFiles(const QString &otherDir, const QStringList &files)
 
 bool writeLocalIni(const StringList &lines)
 {
-    QSaveFile file(iniName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Diagnostics::fileOpenWarning(iniName);
-        return false;
-    }
+    QByteArray contents;
     for (const QByteArray &line : lines) {
-        file.write(line);
-        file.write("\n", 1);
+        contents += line;
+        contents += '\n';
     }
-    if (!file.commit()) {
+    if (!TextFile::writeWhole(iniName, contents)) {
         Diagnostics::fileOpenWarning(iniName);
         return false;
     }
@@ -141,7 +137,8 @@ bool TakeOver::copyInstallationFile(
     if (!in.open(QIODevice::ReadOnly))
         return false;
     QSaveFile out(destinationPath);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered, so that every write meets the disk and a short one is seen below.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {

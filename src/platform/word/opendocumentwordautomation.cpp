@@ -3,12 +3,13 @@
 #include "platform/word/flatodtwriter.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
+#include "support/textfile.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;
@@ -142,8 +143,10 @@ bool OpenDocumentWordAutomation::writeDocument()
     const QString path = reserved.fileName();
     reserved.close();
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !FlatOdtWriter::write(*m_document, &file) || !file.commit()) {
+    QByteArray contents;
+    QBuffer buffer(&contents);
+    buffer.open(QIODevice::WriteOnly);
+    if (!FlatOdtWriter::write(*m_document, &buffer) || !TextFile::writeWhole(path, contents)) {
         QFile::remove(path);
         Diagnostics::fileOpenWarning(path);
         return false;
