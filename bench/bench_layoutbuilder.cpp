@@ -9,7 +9,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLayout>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,10 +37,24 @@ int main(int argc, char **argv)
     const QByteArray key = argc > 2 ? QByteArray(argv[2]) : QByteArray("Gallery");
     const int repetitions = argc > 3 ? std::max(1, QByteArray(argv[3]).toInt()) : 50;
 
+    // The gallery reads a list file and a help text from the working directory; the run's log
+    // goes there too.
+    QTemporaryDir directory;
+    const QString catalogPath = QFileInfo(catalog).absoluteFilePath();
+    if (!directory.isValid() || !QDir::setCurrent(directory.path()))
+        return 1;
+    for (const auto &[name, text] : {std::pair{"gallery.lst", "first\nsecond\nthird\n"},
+                                     std::pair{"gallery.hlp", "@@Intro\nHelp text.\n"}}) {
+        QFile file(QString::fromLatin1(name));
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        file.write(text);
+    }
+
     Diagnostics::setRecording(true);
-    Catalog::load(catalog);
+    Catalog::load(catalogPath);
     if (!Catalog::isLoaded()) {
-        std::fprintf(stderr, "cannot load %s\n", qPrintable(catalog));
+        std::fprintf(stderr, "cannot load %s\n", qPrintable(catalogPath));
         return 1;
     }
     const QByteArray description = Catalog::expanded(key);

@@ -1,6 +1,7 @@
 #include "forms/formfixture.h"
 
 #include "toolkit/layoutbuilder.h"
+#include "toolkit/layoutdescription.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -85,6 +86,8 @@ private slots:
     void unbalanced();
     void missingKey();
     void leftOverGroupsAreFreed();
+    void shippedDescriptions_data();
+    void shippedDescriptions();
     void gallery_data();
     void gallery();
 };
@@ -221,6 +224,49 @@ void TestLayoutBuilder::leftOverGroupsAreFreed()
     QVERIFY(!dialog.findChild<QListWidget *>(u"a"_s));
     QVERIFY(!dialog.findChild<QGroupBox *>(u"F"_s));
     QCOMPARE(qApp->topLevelWidgets().size(), topLevel);
+}
+
+void TestLayoutBuilder::shippedDescriptions_data()
+{
+    QTest::addColumn<QString>("language");
+
+    QTest::newRow("ru") << u"ru"_s;
+    QTest::newRow("en") << u"en"_s;
+}
+
+// Every dialog description the catalog ships (a key whose text begins with "(") must be sound:
+// balanced, inside the limits, and built into a layout.
+void TestLayoutBuilder::shippedDescriptions()
+{
+    QFETCH(QString, language);
+
+    Catalog::clear();
+    Settings::reset();
+    Diagnostics::setRecording(true);
+    Diagnostics::clearRecordedBoxes();
+    Catalog::load(QStringLiteral(TAV_BIN_DIR) + (language == u"ru"_s ? u"/tav.t"_s : u"/tav.en.t"_s));
+    QVERIFY(Catalog::isLoaded());
+
+    QByteArrayList keys;
+    const QDir sources(QStringLiteral(TAV_SOURCE_DIR) + u"/data/catalog/"_s + language);
+    for (const QString &name : sources.entryList({u"*.txt"_s}, QDir::Files)) {
+        QFile file(sources.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const qsizetype blank = line.indexOf(' ');
+            if (blank > 0 && line.mid(blank + 1).startsWith('(') && !line.startsWith('*'))
+                keys.append(line.left(blank));
+        }
+    }
+    QVERIFY(keys.contains("Gallery"));
+    for (const QByteArray &key : std::as_const(keys)) {
+        const LayoutDescription parsed = LayoutDescription::parse(Catalog::expanded(key));
+        QVERIFY2(parsed.isBalanced() && !parsed.wasCut() && parsed.refusedGroups() == 0, key.constData());
+        OwnerDialog dialog;
+        QLayout *layout = LayoutBuilder::buildLayout(key, &dialog);
+        QVERIFY2(layout, key.constData());
+        dialog.setLayout(layout);
+    }
 }
 
 void TestLayoutBuilder::gallery_data()
