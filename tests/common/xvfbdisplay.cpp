@@ -3,10 +3,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
-namespace {
 
 // xdotool matches titles with POSIX extended expressions.
-QString exactTitlePattern(const QString &title)
+QString XvfbDisplay::exactTitlePattern(const QString &title)
 {
     QString pattern = QStringLiteral("^");
     for (const QChar c : title) {
@@ -16,8 +15,6 @@ QString exactTitlePattern(const QString &title)
     }
     return pattern + u'$';
 }
-
-} // namespace
 
 XvfbDisplay::XvfbDisplay()
 {

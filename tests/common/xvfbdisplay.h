@@ -35,6 +35,8 @@ public:
     // Presses Return in each visible window whose title is exactly one of `titles`; the title of
     // each window met for the first time is appended to `answered`. Returns how many were new.
     int answerBoxes(const QStringList &titles, QStringList &answered);
+    // The xdotool search pattern (POSIX extended expression) that matches exactly this title.
+    [[nodiscard]] static QString exactTitlePattern(const QString &title);
     // Runs xdotool with the arguments on this display; its standard output.
     QByteArray xdotool(const QStringList &arguments) const;
 

@@ -13,21 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString exactTitle(const QString &title)
-{
-    QString pattern = u"^"_s;
-    for (const QChar c : title) {
-        if (QStringView(u".^$*+?()[]{}|\\").contains(c))
-            pattern += u'\\';
-        pattern += c;
-    }
-    return pattern + u'$';
-}
-
-} // namespace
-
 class TestAsteroidRun : public QObject
 {
     Q_OBJECT
@@ -42,23 +27,17 @@ private slots:
 
     void presentFileIsReportedAndNumberKept()
     {
-        std::unique_ptr<XvfbDisplay> server;
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            server = std::make_unique<XvfbDisplay>();
-            if (!server->isValid())
-                QSKIP("Xvfb and xdotool are needed to use the window");
-            if (!server->xdotool({ u"getdisplaygeometry"_s }).trimmed().isEmpty())
-                break;
-        }
-        XvfbDisplay &display = *server;
+        XvfbDisplay display;
+        if (!display.isValid())
+            QSKIP("Xvfb and xdotool are needed to use the window");
         TavInstallation installation;
         QVERIFY(installation.isValid());
         installation.setEnvironment(display.environment(installation.environment()));
         QVERIFY(installation.writeFile(u"PLP018.E1"_s, "marker"));
         QVERIFY(installation.writeFile(u"0010/SE01234S.SE1"_s, "old"));
 
-        const QString window = exactTitle(u"***"_s + Catalog::displayText("mainA"));
-        const QString box = exactTitle(u"*** Warring"_s);
+        const QString window = XvfbDisplay::exactTitlePattern(u"***"_s + Catalog::displayText("mainA"));
+        const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
         auto visible = [&](const QString &title) {
             return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
                         .trimmed()

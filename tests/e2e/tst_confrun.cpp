@@ -11,22 +11,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// xdotool matches titles with POSIX extended expressions.
-QString exactTitle(const QString &title)
-{
-    QString pattern = u"^"_s;
-    for (const QChar c : title) {
-        if (QStringView(u".^$*+?()[]{}|\\").contains(c))
-            pattern += u'\\';
-        pattern += c;
-    }
-    return pattern + u'$';
-}
-
-} // namespace
-
 class TestConfRun : public QObject
 {
     Q_OBJECT
@@ -41,17 +25,9 @@ private slots:
 
     void typeTickPressOkAndClose()
     {
-        // Another test's server that shuts down on the same display number can take the new
-        // server's socket with it; such a display answers nobody, and a fresh one is started.
-        std::unique_ptr<XvfbDisplay> server;
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            server = std::make_unique<XvfbDisplay>();
-            if (!server->isValid())
-                QSKIP("Xvfb and xdotool are needed to use the window");
-            if (!server->xdotool({ u"getdisplaygeometry"_s }).trimmed().isEmpty())
-                break;
-        }
-        XvfbDisplay &display = *server;
+        XvfbDisplay display;
+        if (!display.isValid())
+            QSKIP("Xvfb and xdotool are needed to use the window");
         TavInstallation installation;
         QVERIFY(installation.isValid());
         installation.setEnvironment(display.environment(installation.environment()));
@@ -64,8 +40,8 @@ private slots:
             installation.filePath(u"starter"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString other = installation.filePath(u"old"_s);
 
-        const QString window = exactTitle(u"***"_s + Catalog::displayText("mainRC"));
-        const QString box = exactTitle(u"*** Warring"_s);
+        const QString window = XvfbDisplay::exactTitlePattern(u"***"_s + Catalog::displayText("mainRC"));
+        const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
         auto visible = [&](const QString &title) {
             return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
                         .trimmed()
