@@ -32,8 +32,8 @@ def main():
     logging.basicConfig(level=logging.ERROR)
 
     authorizer = DummyAuthorizer()
-    for spec in args.user:
-        name, password, home, perm = spec.split(":", 3)
+    for entry in args.user:
+        name, password, home, perm = entry.split(":", 3)
         authorizer.add_user(name, password, home, perm=perm)
     if args.anonymous:
         home, perm = args.anonymous.rsplit(":", 1)
