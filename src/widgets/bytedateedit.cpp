@@ -24,39 +24,11 @@ ByteDateEdit::ByteDateEdit(const std::optional<QByteArray> &initialText, QWidget
 
 void ByteDateEdit::keyPressEvent(QKeyEvent *event)
 {
-    const int key = event->key();
-    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
-    if (key <= 0xff && !digit && key != Qt::Key_Minus)
+    if (FieldText::refusesKey(event->key(), true))
         return;
-
     m_reformatted = false;
-    const int pos = cursorPosition();
-    switch (key) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return;
-    case Qt::Key_Left:
-        if (pos == 3 || pos == 6) {
-            setCursorPosition(pos - 2);
-            return;
-        }
-        break;
-    case Qt::Key_Right:
-        if (pos == 1 || pos == 4) {
-            setCursorPosition(pos + 2);
-            return;
-        }
-        break;
-    case Qt::Key_Up:
-        step(+1);
-        return;
-    case Qt::Key_Down:
-        step(-1);
-        return;
-    default:
-        break;
-    }
-    QLineEdit::keyPressEvent(event);
+    if (!FieldText::handleEditingKey(this, event->key(), [this](int delta) { step(delta); }))
+        QLineEdit::keyPressEvent(event);
 }
 
 void ByteDateEdit::step(int delta)

@@ -3,6 +3,8 @@
 #include "support/codepage.h"
 #include "support/strings.h"
 
+#include <QLineEdit>
+
 #include <cstdio>
 
 namespace FieldText {
@@ -49,3 +51,39 @@ QString format(qint64 a, char separator, qint64 b, qint64 c, int lastWidth)
 }
 
 } // namespace FieldText
+
+bool FieldText::refusesKey(int key, bool signAllowed)
+{
+    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
+    return key <= 0xff && !digit && !(signAllowed && key == Qt::Key_Minus);
+}
+
+bool FieldText::handleEditingKey(QLineEdit *edit, int key, const std::function<void(int)> &step)
+{
+    const int pos = edit->cursorPosition();
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return true;
+    case Qt::Key_Left:
+        if (pos == 3 || pos == 6) {
+            edit->setCursorPosition(pos - 2);
+            return true;
+        }
+        return false;
+    case Qt::Key_Right:
+        if (pos == 1 || pos == 4) {
+            edit->setCursorPosition(pos + 2);
+            return true;
+        }
+        return false;
+    case Qt::Key_Up:
+        step(+1);
+        return true;
+    case Qt::Key_Down:
+        step(-1);
+        return true;
+    default:
+        return false;
+    }
+}

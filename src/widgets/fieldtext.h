@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
+
+class QLineEdit;
 
 // The text layout shared by the date and time edits: two-digit fields at characters 0 and 3, the
 // third field from character 6, separators at 2 and 5. Cursor positions 0-1 belong to the first
@@ -23,5 +26,12 @@ void removeOvertyped(QByteArray &text, int pos);
 [[nodiscard]] int pastSeparator(int pos);
 // "%02d<sep>%02d<sep>%0<width>d" as Unicode.
 [[nodiscard]] QString format(qint64 a, char separator, qint64 b, qint64 c, int lastWidth);
+
+// Printable keys other than digits (and '-' where a sign is allowed) are refused.
+[[nodiscard]] bool refusesKey(int key, bool signAllowed);
+// The keys both edits treat alike: Backspace and Delete are swallowed, Left and Right jump over
+// separators, Up and Down call step(+1 / -1). True when the key was used up; false when the line
+// edit should handle it.
+bool handleEditingKey(QLineEdit *edit, int key, const std::function<void(int)> &step);
 
 } // namespace FieldText
