@@ -92,6 +92,22 @@ QByteArray XvfbDisplay::xdotool(const QStringList &arguments) const
     return process.readAllStandardOutput();
 }
 
+bool XvfbDisplay::isVisible(const QString &titlePattern) const
+{
+    return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
+                .trimmed()
+                .isEmpty();
+}
+
+void XvfbDisplay::typeInto(const QString &titlePattern, const QStringList &command) const
+{
+    const QByteArray id =
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
+            .split('\n')
+            .first();
+    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id)} + command);
+}
+
 int XvfbDisplay::answerBoxes(const QStringList &titles, QStringList &answered)
 {
     if (!isValid())

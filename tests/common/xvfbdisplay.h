@@ -37,6 +37,12 @@ public:
     int answerBoxes(const QStringList &titles, QStringList &answered);
     // The xdotool search pattern (POSIX extended expression) that matches exactly this title.
     [[nodiscard]] static QString exactTitlePattern(const QString &title);
+    // Whether a visible window's title matches the pattern (see exactTitlePattern).
+    [[nodiscard]] bool isVisible(const QString &titlePattern) const;
+    // Focuses the first visible window whose title matches and runs the xdotool command on it
+    // ("key", "Tab" / "type", "1234"): keys go through XTEST to the focused window, as a user's
+    // would, since Qt ignores sent key events.
+    void typeInto(const QString &titlePattern, const QStringList &command) const;
     // Runs xdotool with the arguments on this display; its standard output.
     QByteArray xdotool(const QStringList &arguments) const;
 

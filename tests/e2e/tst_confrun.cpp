@@ -42,45 +42,33 @@ private slots:
 
         const QString window = XvfbDisplay::exactTitlePattern(u"***"_s + Catalog::displayText("mainRC"));
         const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
-        auto visible = [&](const QString &title) {
-            return !display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
-                        .trimmed()
-                        .isEmpty();
-        };
-        // Keys go through XTEST to the focused window, as a user's would: Qt ignores sent ones.
-        auto typeInto = [&](const QString &title, const QStringList &keys) {
-            const QByteArray id = display.xdotool({ u"search"_s, u"--onlyvisible"_s, u"--name"_s, title })
-                                      .split('\n')
-                                      .first();
-            display.xdotool(QStringList { u"windowfocus"_s, u"--sync"_s, QString::fromLatin1(id) } + keys);
-        };
         int step = 0;
         QStringList seen;
         const TavRun run = installation.run({ u"F=Conf"_s, u"P=starter"_s }, 60000, [&] {
             switch (step) {
             case 0: // the dialog opens with no field focused: Tab reaches the directory first
-                if (!visible(window))
+                if (!display.isVisible(window))
                     return;
-                typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
-                typeInto(window, { u"type"_s, other });
+                display.typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
+                display.typeInto(window, { u"type"_s, other });
                 // six check boxes, then "Ok"
-                typeInto(window,
+                display.typeInto(window,
                     { u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
                         u"space"_s });
                 seen << u"dialog"_s;
                 step = 1;
                 return;
             case 1:
-                if (!visible(box))
+                if (!display.isVisible(box))
                     return;
                 seen << u"box"_s;
-                typeInto(box, { u"key"_s, u"Return"_s });
+                display.typeInto(box, { u"key"_s, u"Return"_s });
                 step = 2;
                 return;
             case 2:
-                if (visible(box) || !visible(window))
+                if (display.isVisible(box) || !display.isVisible(window))
                     return;
-                typeInto(window, { u"key"_s, u"Escape"_s });
+                display.typeInto(window, { u"key"_s, u"Escape"_s });
                 step = 3;
                 return;
             default:
