@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray randomBytes(qsizetype size)
@@ -222,7 +224,9 @@ void TestFtpClient::failures_data()
     QTest::newRow("upload cut halfway")
         << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin") << true
         << qint64(350 * 1024) << int(FtpClient::UnknownError)
-        << QStringList { QStringLiteral("Uploading file failed"), QStringLiteral("426") };
+        // The cut reaches the client either as the server's reply or as the reset of the data
+        // connection it is still sending on, depending on who is first.
+        << QStringList { QStringLiteral("Uploading file failed"), QStringLiteral("426|Send failure") };
 }
 
 void TestFtpClient::failures()
@@ -264,8 +268,13 @@ void TestFtpClient::failures()
 
     QCOMPARE(done.at(0).at(0).toBool(), true);
     QCOMPARE(int(ftp.error()), error);
-    for (const QString &part : textHas)
-        QVERIFY2(ftp.errorString().contains(part), qPrintable(ftp.errorString()));
+    // A part "a|b" is met by either text.
+    for (const QString &part : textHas) {
+        const QStringList alternatives = part.split(u'|');
+        QVERIFY2(std::any_of(alternatives.begin(), alternatives.end(),
+                             [&](const QString &text) { return ftp.errorString().contains(text); }),
+                 qPrintable(ftp.errorString()));
+    }
     QCOMPARE(ftp.state(), FtpClient::Unconnected);
     QVERIFY(!ftp.hasPendingCommands());
     // Whatever arrived is less than the whole.
