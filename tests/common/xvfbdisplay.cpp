@@ -122,21 +122,25 @@ int XvfbDisplay::answerBoxes(const QStringList &titles, QStringList &answered)
         for (const QByteArray &id : ids) {
             if (id.isEmpty())
                 continue;
-            visible.insert(id);
+            const QString window = QString::fromLatin1(id);
+            // The next run's first box can get the same window id as the last one of the run
+            // before, which ended before a call saw its box go; the owner's process id tells
+            // them apart.
+            const QByteArray key = id + ':' + xdotool({QStringLiteral("getwindowpid"), window}).trimmed();
+            visible.insert(key);
             // A box found before it takes keys stays visible; it is pressed again at the next call,
             // and counted once.
-            const QString window = QString::fromLatin1(id);
             // Typed through the XTEST extension into the focused box: Qt ignores sent key events.
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
                      QStringLiteral("Return")});
-            if (m_answered.contains(id))
+            if (m_answered.contains(key))
                 continue;
-            m_answered.insert(id);
+            m_answered.insert(key);
             answered.append(title);
             ++count;
         }
     }
-    // Window ids come back for later windows (another run's box), which are new boxes then.
+    // Window ids come back for later windows, which are new boxes then.
     m_answered.intersect(visible);
     return count;
 }
