@@ -41,8 +41,8 @@ Result fetchWithCurlTool(const QString &url, const QString &target)
     clock.start();
     // Passive mode without EPSV, as FtpClient does.
     const int exitCode = QProcess::execute(QStringLiteral("curl"),
-        { QStringLiteral("--disable-epsv"), QStringLiteral("-s"), QStringLiteral("-S"), QStringLiteral("-o"),
-            target, url });
+        {QStringLiteral("--disable-epsv"), QStringLiteral("-s"), QStringLiteral("-S"), QStringLiteral("-o"),
+            target, url});
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     result.bytes = QFileInfo(target).size();
     result.ok = exitCode == 0;
@@ -134,7 +134,7 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         tool << fetchWithCurlTool(url.toString(), scratch.filePath(QStringLiteral("curl.bin")));
         client << fetchWithFtpClient(url, scratch.filePath(QStringLiteral("client.bin")));
-        for (const Result *r : { &tool.last(), &client.last() }) {
+        for (const Result *r : {&tool.last(), &client.last()}) {
             if (!r->ok) {
                 std::fprintf(stderr, "round %d failed: %s\n", round + 1, qPrintable(r->error));
                 return 1;

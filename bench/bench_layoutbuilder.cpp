@@ -8,8 +8,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLayout>
@@ -44,7 +44,7 @@ int main(int argc, char **argv)
     if (!directory.isValid() || !QDir::setCurrent(directory.path()))
         return 1;
     for (const auto &[name, text] : {std::pair{"gallery.lst", "first\nsecond\nthird\n"},
-                                     std::pair{"gallery.hlp", "@@Intro\nHelp text.\n"}}) {
+             std::pair{"gallery.hlp", "@@Intro\nHelp text.\n"}}) {
         QFile file(QString::fromLatin1(name));
         if (!file.open(QIODevice::WriteOnly))
             return 1;
@@ -77,10 +77,10 @@ int main(int argc, char **argv)
         widgets = int(dialog.findChildren<QWidget *>().size());
     }
     std::printf("%s: %lld characters, %d widgets, %d repetitions\n", key.constData(),
-                static_cast<long long>(description.size()), widgets, repetitions);
+        static_cast<long long>(description.size()), widgets, repetitions);
     std::printf("parse only       median %8.1f us   best %8.1f us\n", median(parses),
-                *std::min_element(parses.begin(), parses.end()));
+        *std::min_element(parses.begin(), parses.end()));
     std::printf("build (widgets)  median %8.2f ms   best %8.2f ms\n", median(builds),
-                *std::min_element(builds.begin(), builds.end()));
+        *std::min_element(builds.begin(), builds.end()));
     return 0;
 }

@@ -41,7 +41,9 @@ QByteArray generatedCatalog(int lines)
             text += QStringLiteral("Dlg%1 {Gr1 Kn%1 Lb%1 @\n  Cb%1[3] Ed%1 @\n  Ok Can}\n").arg(i);
             written += 3;
         } else {
-            text += QStringLiteral("Key%1 Подпись номер %1 для поля ввода[%2]/второй/третий\n").arg(i).arg(i % 20);
+            text += QStringLiteral("Key%1 Подпись номер %1 для поля ввода[%2]/второй/третий\n")
+                        .arg(i)
+                        .arg(i % 20);
             ++written;
         }
     }
@@ -63,7 +65,7 @@ qint64 timeRun(const QString &program, const QStringList &arguments, const QStri
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
         std::fprintf(stderr, "%s did not end normally: %s\n", qPrintable(program),
-                     process.readAllStandardError().constData());
+            process.readAllStandardError().constData());
         return -1;
     }
     return timer.nsecsElapsed();
@@ -81,7 +83,8 @@ struct Series
         std::vector<qint64> sorted = times;
         std::sort(sorted.begin(), sorted.end());
         const size_t n = sorted.size();
-        const double middle = n % 2 ? double(sorted[n / 2]) : (double(sorted[n / 2 - 1]) + double(sorted[n / 2])) / 2;
+        const double middle
+            = n % 2 ? double(sorted[n / 2]) : (double(sorted[n / 2 - 1]) + double(sorted[n / 2])) / 2;
         return middle / 1e6;
     }
     [[nodiscard]] double minMs() const { return double(*std::min_element(times.begin(), times.end())) / 1e6; }
@@ -96,7 +99,8 @@ int main(int argc, char **argv)
     const QString binDir = QCoreApplication::applicationDirPath();
     const QString tav = binDir + QStringLiteral("/tav");
     const QString floor = binDir + QStringLiteral("/bench_floor");
-    if (!QFile::exists(binDir + QStringLiteral("/tav.t")) || !QFile::exists(binDir + QStringLiteral("/tav.qss"))) {
+    if (!QFile::exists(binDir + QStringLiteral("/tav.t"))
+        || !QFile::exists(binDir + QStringLiteral("/tav.qss"))) {
         std::fprintf(stderr, "the shipped tav.t and tav.qss must be beside %s\n", qPrintable(tav));
         return 2;
     }
@@ -104,7 +108,8 @@ int main(int argc, char **argv)
     QTemporaryDir shipped;
     QTemporaryDir large;
     const QByteArray catalog = generatedCatalog(20000);
-    if (!shipped.isValid() || !large.isValid() || !writeFile(shipped.filePath(QStringLiteral("tavx.in")), settings)
+    if (!shipped.isValid() || !large.isValid()
+        || !writeFile(shipped.filePath(QStringLiteral("tavx.in")), settings)
         || !writeFile(large.filePath(QStringLiteral("tavx.in")), settings)
         || !writeFile(large.filePath(QStringLiteral("tav.t")), catalog)) {
         std::fprintf(stderr, "cannot prepare the installation directories\n");
@@ -130,7 +135,8 @@ int main(int argc, char **argv)
     }
 
     const double floorMs = series[0].medianMs();
-    std::printf("%d rounds, catalog of 20,000 lines = %lld bytes\n", rounds, static_cast<long long>(catalog.size()));
+    std::printf(
+        "%d rounds, catalog of 20,000 lines = %lld bytes\n", rounds, static_cast<long long>(catalog.size()));
     std::printf("%-28s %10s %10s %8s\n", "program", "median ms", "min ms", "ratio");
     for (const Series &s : series)
         std::printf("%-28s %10.2f %10.2f %8.3f\n", s.name, s.medianMs(), s.minMs(), s.medianMs() / floorMs);

@@ -63,7 +63,8 @@ void addTextRow(QFormLayout *form, QByteArrayView piece)
         edit->setText(CodePage::toUnicode(*value));
     edit->home(false);
     const QByteArrayView shown = piece.startsWith('.') ? piece.sliced(1) : piece;
-    const QString label = shown.startsWith('+') ? CodePage::toUnicode(shown.sliced(1)) : Catalog::displayText(shown);
+    const QString label
+        = shown.startsWith('+') ? CodePage::toUnicode(shown.sliced(1)) : Catalog::displayText(shown);
     form->addRow(label, edit);
 }
 
@@ -82,12 +83,14 @@ void addNamedRow(QFormLayout *form, QByteArrayView kind, QByteArrayView rowName,
         form->addRow(QString(), button);
     } else if (first == 'S') {
         QSpinBox *spin = FormItems::makeSpinBox(kind, rowName, nullptr);
-        QByteArray caption = Strings::boundedCopy(Catalog::text(rowName).value_or(QByteArray()), rowCaptionLimit);
+        QByteArray caption
+            = Strings::boundedCopy(Catalog::text(rowName).value_or(QByteArray()), rowCaptionLimit);
         Strings::splitAt(caption, '[');
         form->addRow(CodePage::toUnicode(caption), spin);
         if (QWidget *label = form->labelForField(spin)) {
             const QByteArray spinName = CodePage::fromUnicode(spin->objectName());
-            label->setObjectName(FormItems::objectNameOf("L-" + Strings::boundedCopy(spinName, rowLabelNameLimit)));
+            label->setObjectName(
+                FormItems::objectNameOf("L-" + Strings::boundedCopy(spinName, rowLabelNameLimit)));
         }
     } else if (first == 'H') {
         auto *combo = new QComboBox;

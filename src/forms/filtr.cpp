@@ -42,8 +42,7 @@ QStringList chooseFiles(const QString &caption)
 
 Filtr::Filtr(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 void Filtr::setChooser(Chooser replacement)
 {

@@ -8,8 +8,8 @@
 #include "support/stringlist.h"
 #include "support/strings.h"
 #include "toolkit/widgethelpers.h"
-#include "widgets/bytedatewid.h"
 #include "widgets/bytedateedit.h"
+#include "widgets/bytedatewid.h"
 #include "widgets/bytetimeedit.h"
 
 #include <QBoxLayout>
@@ -93,8 +93,8 @@ void buildRememberedCombo(QByteArrayView name, QBoxLayout *layout)
         caption = ChoiceGroups::pieceText(pieces.at(0));
         slot = ChoiceGroups::pieceNumber(pieces.at(0));
     }
-    QComboBox *combo = FormItems::makeCaptionedComboBox(CodePage::toUnicode(caption), name, layout,
-                                                        FormItems::Placement::Above);
+    QComboBox *combo = FormItems::makeCaptionedComboBox(
+        CodePage::toUnicode(caption), name, layout, FormItems::Placement::Above);
     for (int i = 1; i < pieces.count(); ++i)
         combo->addItem(CodePage::toUnicode(pieces.at(i)));
     if (slot >= 0 && slot < Settings::optionCount)
@@ -162,8 +162,8 @@ QPushButton *FormItems::makePushButton(QByteArrayView key, QBoxLayout *layout)
     return button;
 }
 
-QBoxLayout *FormItems::makeOkCancelRow(QDialog *owner, QBoxLayout *layout, QByteArrayView acceptKey,
-                                       QByteArrayView rejectKey)
+QBoxLayout *FormItems::makeOkCancelRow(
+    QDialog *owner, QBoxLayout *layout, QByteArrayView acceptKey, QByteArrayView rejectKey)
 {
     auto *row = new QBoxLayout(QBoxLayout::LeftToRight);
     QPushButton *accept = makePushButton(acceptKey, row);
@@ -178,8 +178,8 @@ QBoxLayout *FormItems::makeOkCancelRow(QDialog *owner, QBoxLayout *layout, QByte
     return row;
 }
 
-QLabel *FormItems::makeLabel(QByteArrayView key, QBoxLayout *layout, std::optional<QByteArrayView> type,
-                             QByteArray *rowText)
+QLabel *FormItems::makeLabel(
+    QByteArrayView key, QBoxLayout *layout, std::optional<QByteArrayView> type, QByteArray *rowText)
 {
     // The colour is cut off first, so it always stands last in the text.
     QByteArray text = Strings::boundedCopy(itemText(key), labelTextLimit);
@@ -207,8 +207,8 @@ QLabel *FormItems::makeLabel(QByteArrayView key, QBoxLayout *layout, std::option
     return label;
 }
 
-QComboBox *FormItems::makeCaptionedComboBox(const QString &caption, QByteArrayView objectName, QBoxLayout *layout,
-                                            Placement placement)
+QComboBox *FormItems::makeCaptionedComboBox(
+    const QString &caption, QByteArrayView objectName, QBoxLayout *layout, Placement placement)
 {
     auto *label = new QLabel(caption);
     applyFormFont(label);
@@ -273,8 +273,8 @@ QDateTimeEdit *FormItems::makeDateTimeEdit(QByteArrayView name, QBoxLayout *layo
     QDateTime start = QDateTime::currentDateTime();
     if (const auto value = savedValue(name)) {
         // An unreadable value stays invalid; the edit then starts at its own initial date.
-        start = QDateTime::fromString(CodePage::toUnicode(Strings::skipLeadingBlanks(*value)),
-                                      QLatin1String(dateTimeFormat));
+        start = QDateTime::fromString(
+            CodePage::toUnicode(Strings::skipLeadingBlanks(*value)), QLatin1String(dateTimeFormat));
     }
     auto *edit = new QDateTimeEdit(start);
     applyFormFont(edit);

@@ -37,14 +37,14 @@ void buildItem(QByteArrayView type, QByteArrayView name, QBoxLayout *layout, QWi
 // stretch per line; object name the key; added to the layout when one is given.
 QPushButton *makePushButton(QByteArrayView key, QBoxLayout *layout = nullptr);
 // Accept button, stretch, reject button, wired to the owner's accept() and reject().
-QBoxLayout *makeOkCancelRow(QDialog *owner, QBoxLayout *layout, QByteArrayView acceptKey = "Ok",
-                            QByteArrayView rejectKey = "Can");
+QBoxLayout *makeOkCancelRow(
+    QDialog *owner, QBoxLayout *layout, QByteArrayView acceptKey = "Ok", QByteArrayView rejectKey = "Can");
 // Item text "text[rowText]#colour": ':' as line breaks, bold when the type holds 'b', the
 // background from the colour; rowText (at most 19 characters) goes to the caller.
 QLabel *makeLabel(QByteArrayView key, QBoxLayout *layout, std::optional<QByteArrayView> type = std::nullopt,
-                  QByteArray *rowText = nullptr);
-QComboBox *makeCaptionedComboBox(const QString &caption, QByteArrayView objectName, QBoxLayout *layout,
-                                 Placement placement);
+    QByteArray *rowText = nullptr);
+QComboBox *makeCaptionedComboBox(
+    const QString &caption, QByteArrayView objectName, QBoxLayout *layout, Placement placement);
 // Form font, left aligned; not added anywhere.
 QLineEdit *makeLineEdit(QByteArrayView objectName);
 // Puts caption and field into their own box ("Above": stretch, caption, field; "Beside": caption,

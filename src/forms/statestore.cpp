@@ -35,7 +35,8 @@ void storeCheckBoxGroup(const QGroupBox *box, QByteArrayView listName)
         if (!check)
             continue;
         const QByteArray checkName = CodePage::fromUnicode(check->objectName());
-        const int piece = Strings::number(QByteArrayView(checkName).sliced(qMin<qsizetype>(1, checkName.size())));
+        const int piece
+            = Strings::number(QByteArrayView(checkName).sliced(qMin<qsizetype>(1, checkName.size())));
         if (piece < 0 || piece >= pieces.count())
             continue;
         const int slot = ChoiceGroups::pieceNumber(pieces.at(piece));
@@ -57,7 +58,8 @@ void storeRadioGroup(const QGroupBox *box, QByteArrayView listName)
         if (!radio || !radio->isChecked())
             continue;
         const QByteArray radioName = CodePage::fromUnicode(radio->objectName());
-        const int piece = Strings::number(QByteArrayView(radioName).sliced(qMin<qsizetype>(1, radioName.size())));
+        const int piece
+            = Strings::number(QByteArrayView(radioName).sliced(qMin<qsizetype>(1, radioName.size())));
         Settings::options()[slot] = static_cast<std::uint8_t>(piece - 1);
         return;
     }
@@ -128,7 +130,8 @@ bool StateStore::storeWidget(QWidget *widget, QByteArray &className, QByteArray 
     }
     if (className == "QDateTimeEdit") {
         const QDateTime when = static_cast<QDateTimeEdit *>(widget)->dateTime();
-        Settings::setValue(objectName, CodePage::fromUnicode(when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))));
+        Settings::setValue(
+            objectName, CodePage::fromUnicode(when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))));
         return true;
     }
     // Check lists are known by a leading 'M' in their name, and those of this build also by the

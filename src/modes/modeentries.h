@@ -14,9 +14,8 @@ namespace Modes {
 [[nodiscard]] std::unique_ptr<QWidget> startAsteroidDialog();
 void exportToWord(const QByteArray &path);
 [[nodiscard]] std::unique_ptr<QWidget> startReconfDialog();
-[[nodiscard]] std::unique_ptr<QWidget> startUpdaterDialog(const QByteArray &updateFile,
-                                                          const QByteArray &version,
-                                                          const QByteArray &programLine);
+[[nodiscard]] std::unique_ptr<QWidget> startUpdaterDialog(
+    const QByteArray &updateFile, const QByteArray &version, const QByteArray &programLine);
 [[nodiscard]] std::unique_ptr<QWidget> startFlash();
 
 } // namespace Modes

@@ -34,8 +34,7 @@ class LineScanner final
 public:
     explicit LineScanner(QByteArrayView text)
         : m_text(text)
-    {
-    }
+    { }
 
     std::optional<QByteArrayView> readLine()
     {
@@ -175,8 +174,7 @@ QString Catalog::displayText(QByteArrayView keyOrText)
     if (!found)
         return {};
     const qsizetype bracket = found->indexOf('[');
-    return CodePage::toUnicode(bracket > 0 ? QByteArrayView(*found).first(bracket)
-                                           : QByteArrayView(*found));
+    return CodePage::toUnicode(bracket > 0 ? QByteArrayView(*found).first(bracket) : QByteArrayView(*found));
 }
 
 StringList Catalog::list(QByteArrayView keyOrText)

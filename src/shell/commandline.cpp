@@ -53,8 +53,8 @@ void CommandLine::appendToProgramLine(QByteArrayView argument)
 {
     // What does not fit into the program line is cut.
     QByteArray piece = " " + Strings::trimmedRight(argument);
-    m_programLine += QByteArrayView(piece).first(
-        std::min(piece.size(), programLineCapacity - m_programLine.size()));
+    m_programLine
+        += QByteArrayView(piece).first(std::min(piece.size(), programLineCapacity - m_programLine.size()));
 }
 
 QByteArray CommandLine::wordFile() const
@@ -70,7 +70,7 @@ bool CommandLine::runsEventLoop() const
 bool CommandLine::startsProgram() const
 {
     return (m_mode == Reconf || m_mode == Update || m_mode == Flash)
-           && Strings::firstNonBlank(m_programLine) != 0;
+        && Strings::firstNonBlank(m_programLine) != 0;
 }
 
 CommandLine::Mode CommandLine::modeNumber(QByteArrayView name)

@@ -36,8 +36,8 @@ std::unique_ptr<QWidget> startMode(const CommandLine &commandLine)
     case CommandLine::Reconf:
         return Modes::startReconfDialog();
     case CommandLine::Update:
-        return Modes::startUpdaterDialog(commandLine.updateFile(), commandLine.version(),
-                                         commandLine.programLine());
+        return Modes::startUpdaterDialog(
+            commandLine.updateFile(), commandLine.version(), commandLine.programLine());
     case CommandLine::Flash:
         return Modes::startFlash();
     case CommandLine::Word:

@@ -173,8 +173,8 @@ void Settings::loadStyleSheet(const QString &fileName)
     QString styleSheet;
     while (std::optional<QByteArray> line = reader.readSignificantLine()) {
         const qsizetype comment = line->indexOf("//");
-        styleSheet += CodePage::toUnicode(comment >= 0 ? QByteArrayView(*line).first(comment)
-                                                       : QByteArrayView(*line));
+        styleSheet += CodePage::toUnicode(
+            comment >= 0 ? QByteArrayView(*line).first(comment) : QByteArrayView(*line));
     }
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         application->setStyleSheet(styleSheet);

@@ -29,7 +29,7 @@ struct Cp866To1251
             map[b] = static_cast<unsigned char>(to);
         }
     }
-    unsigned char map[256] {};
+    unsigned char map[256]{};
 };
 
 constexpr Cp866To1251 cp866Table;

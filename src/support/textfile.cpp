@@ -10,8 +10,7 @@
 
 LineReader::LineReader(QIODevice *device)
     : m_device(device)
-{
-}
+{ }
 
 std::optional<QByteArray> LineReader::readLine()
 {

@@ -61,8 +61,8 @@ void buildItem(const QByteArray &text, QBoxLayout *layout, QWidget *dialog, Buil
     }
     case Kind::Drives: {
         const QString caption = CodePage::toUnicode(Catalog::text(item.name).value_or(QByteArray()));
-        QComboBox *combo =
-            FormItems::makeCaptionedComboBox(caption, item.name, layout, FormItems::Placement::Beside);
+        QComboBox *combo
+            = FormItems::makeCaptionedComboBox(caption, item.name, layout, FormItems::Placement::Beside);
         for (const QFileInfo &drive : QDir::drives())
             combo->addItem(drive.filePath());
         break;
@@ -102,8 +102,8 @@ QLayout *LayoutBuilder::buildLayout(QByteArrayView dialogKey, QWidget *dialog)
         Diagnostics::error("NeTak");
     if (description.wasCut() || description.refusedGroups() > 0) {
         Diagnostics::log("Layout %s: description cut to %d characters, %d groups over the limits left out",
-                         dialogKey.toByteArray().constData(), int(LayoutDescription::maxTextLength),
-                         description.refusedGroups());
+            dialogKey.toByteArray().constData(), int(LayoutDescription::maxTextLength),
+            description.refusedGroups());
     }
     if (description.groups().isEmpty())
         return nullptr;
@@ -113,8 +113,8 @@ QLayout *LayoutBuilder::buildLayout(QByteArrayView dialogKey, QWidget *dialog)
     QGroupBox *lastBox = nullptr;
     for (const LayoutDescription::Group &group : description.groups()) {
         auto *layout = new QBoxLayout(group.direction == LayoutDescription::Direction::Horizontal
-                                          ? QBoxLayout::LeftToRight
-                                          : QBoxLayout::TopToBottom);
+                ? QBoxLayout::LeftToRight
+                : QBoxLayout::TopToBottom);
         for (const QByteArray &item : group.items)
             buildItem(item, layout, dialog, built);
         last = layout;

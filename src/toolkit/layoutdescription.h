@@ -30,22 +30,22 @@ public:
         Direction direction = Direction::Vertical;
         bool framed = false;
         QByteArray frameSuffix; // kind letter and "R" included, at most 39 characters
-        QByteArray boxName;     // frame suffix after its first '-'
-        int number = 0;         // among plain layouts, or among group boxes when framed
+        QByteArray boxName; // frame suffix after its first '-'
+        int number = 0; // among plain layouts, or among group boxes when framed
     };
 
     enum class ItemKind {
-        Ignored,    // no '-' and no leading digit, or nothing left after trimming
-        Stretch,    // leading digit: a stretch of that factor
-        Button,     // type beginning with 'B'
-        EmptyList,  // type exactly "L"
-        TableView,  // type exactly "TV"
-        Table,      // any other type beginning with 'T'
-        Drives,     // type exactly "HD"
-        OkCancel,   // type beginning with 'O'
-        LayoutRef,  // type beginning with 'x'
-        BoxRef,     // type beginning with 'y'
-        Other,      // handed to the form item builder
+        Ignored, // no '-' and no leading digit, or nothing left after trimming
+        Stretch, // leading digit: a stretch of that factor
+        Button, // type beginning with 'B'
+        EmptyList, // type exactly "L"
+        TableView, // type exactly "TV"
+        Table, // any other type beginning with 'T'
+        Drives, // type exactly "HD"
+        OkCancel, // type beginning with 'O'
+        LayoutRef, // type beginning with 'x'
+        BoxRef, // type beginning with 'y'
+        Other, // handed to the form item builder
     };
 
     struct Item

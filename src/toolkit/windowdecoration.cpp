@@ -16,7 +16,7 @@ void decorateWindow(QWidget *window, const QString &title, int flags)
     // A dialog frame with the close button only; it deliberately overrides the plain window flag.
     if (flags & 4)
         window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                               | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+            | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     if (flags & 8)
         window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(u"***"_s + title);

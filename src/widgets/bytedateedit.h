@@ -14,8 +14,8 @@ class ByteDateEdit final : public QLineEdit
 
 public:
     // Code page 1251 text; absent means today.
-    explicit ByteDateEdit(const std::optional<QByteArray> &initialText = std::nullopt,
-                          QWidget *parent = nullptr);
+    explicit ByteDateEdit(
+        const std::optional<QByteArray> &initialText = std::nullopt, QWidget *parent = nullptr);
 
     // True while the validator's rewritten text is being handed back to it by the line edit.
     [[nodiscard]] bool isReformatted() const { return m_reformatted; }

@@ -16,8 +16,8 @@ class ByteDateWid final : public QWidget
 
 public:
     // Code page 1251 text; absent means today.
-    explicit ByteDateWid(const std::optional<QByteArray> &initialText = std::nullopt,
-                         QWidget *parent = nullptr);
+    explicit ByteDateWid(
+        const std::optional<QByteArray> &initialText = std::nullopt, QWidget *parent = nullptr);
 
     [[nodiscard]] ByteDateEdit *dateEdit() const { return m_edit; }
     [[nodiscard]] QPushButton *calendarButton() const { return m_button; }

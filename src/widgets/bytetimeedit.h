@@ -13,8 +13,8 @@ class ByteTimeEdit final : public QLineEdit
 
 public:
     // Code page 1251 text; absent means "00:00:00".
-    explicit ByteTimeEdit(const std::optional<QByteArray> &initialText = std::nullopt,
-                          QWidget *parent = nullptr);
+    explicit ByteTimeEdit(
+        const std::optional<QByteArray> &initialText = std::nullopt, QWidget *parent = nullptr);
 
     [[nodiscard]] bool isReformatted() const { return m_reformatted; }
     void setReformatted(bool on) { m_reformatted = on; }

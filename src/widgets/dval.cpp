@@ -6,8 +6,7 @@
 
 DVal::DVal(QObject *parent)
     : QValidator(parent)
-{
-}
+{ }
 
 QValidator::State DVal::validate(QString &input, int &pos) const
 {

@@ -44,9 +44,8 @@ int pastSeparator(int pos)
 QString format(qint64 a, char separator, qint64 b, qint64 c, int lastWidth)
 {
     char buffer[80];
-    std::snprintf(buffer, sizeof buffer, "%02lld%c%02lld%c%0*lld", static_cast<long long>(a),
-                  separator, static_cast<long long>(b), separator, lastWidth,
-                  static_cast<long long>(c));
+    std::snprintf(buffer, sizeof buffer, "%02lld%c%02lld%c%0*lld", static_cast<long long>(a), separator,
+        static_cast<long long>(b), separator, lastWidth, static_cast<long long>(c));
     return CodePage::toUnicode(buffer);
 }
 

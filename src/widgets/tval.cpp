@@ -5,8 +5,7 @@
 
 TVal::TVal(QObject *parent)
     : QValidator(parent)
-{
-}
+{ }
 
 QValidator::State TVal::validate(QString &input, int &pos) const
 {

@@ -36,7 +36,8 @@ bool FakeDrives::addDevice(const QString &description)
         return false;
     bool ok = writeFile(base.filePath(home + u"/dev"_s), words.at(1).toLatin1() + '\n');
     if (words.at(2) != u"none")
-        ok = ok && writeFile(base.filePath(home + u"/removable"_s), words.at(2) == u"removable" ? "1\n" : "0\n");
+        ok = ok
+            && writeFile(base.filePath(home + u"/removable"_s), words.at(2) == u"removable" ? "1\n" : "0\n");
     if (in > 0)
         ok = ok && writeFile(base.filePath(home + u"/partition"_s), "1\n");
     if (words.contains(u"rom"_s)) {

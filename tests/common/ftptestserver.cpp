@@ -32,8 +32,8 @@ bool FtpTestServer::start()
         m_lastError = QStringLiteral("no temporary directory for the server's log");
         return false;
     }
-    QStringList arguments { scriptPath(), QStringLiteral("--log"),
-        m_workDir.filePath(QStringLiteral("commands.log")) };
+    QStringList arguments{
+        scriptPath(), QStringLiteral("--log"), m_workDir.filePath(QStringLiteral("commands.log"))};
     arguments << m_arguments;
     if (m_dropAfter >= 0)
         arguments << QStringLiteral("--drop-after") << QString::number(m_dropAfter);

@@ -34,8 +34,8 @@ TavInstallation::TavInstallation()
     // Matters only in the sanitizer build.
     const QString lsan = m_environment.value(QStringLiteral("LSAN_OPTIONS"));
     m_environment.insert(QStringLiteral("LSAN_OPTIONS"),
-                         (lsan.isEmpty() ? QString() : lsan + u':') + QStringLiteral("suppressions=")
-                             + QStringLiteral(TAV_TESTS_DIR) + QStringLiteral("/common/lsan-suppressions.txt"));
+        (lsan.isEmpty() ? QString() : lsan + u':') + QStringLiteral("suppressions=")
+            + QStringLiteral(TAV_TESTS_DIR) + QStringLiteral("/common/lsan-suppressions.txt"));
     if (m_dir.isValid())
         writeSettings(defaultSettings);
 }
@@ -93,8 +93,8 @@ QByteArray TavInstallation::readFile(const QString &name) const
     return bytes;
 }
 
-TavRun TavInstallation::run(const QStringList &arguments, int timeoutMs,
-                            const std::function<void()> &whileRunning) const
+TavRun TavInstallation::run(
+    const QStringList &arguments, int timeoutMs, const std::function<void()> &whileRunning) const
 {
     TavRun result;
     QProcess process;

@@ -26,7 +26,7 @@
 struct TavRun
 {
     bool started = false;
-    bool finished = false;  // false: still running at the time-out and killed
+    bool finished = false; // false: still running at the time-out and killed
     bool crashed = false;
     int exitCode = -1;
     QByteArray standardOutput;
@@ -75,7 +75,7 @@ public:
     // Runs `tav` with the arguments in the installation's directory and waits at most timeoutMs.
     // whileRunning is called every 50 ms until the process ends (answering boxes, for instance).
     [[nodiscard]] TavRun run(const QStringList &arguments, int timeoutMs = 30000,
-                             const std::function<void()> &whileRunning = {}) const;
+        const std::function<void()> &whileRunning = {}) const;
 
 private:
     QTemporaryDir m_dir;

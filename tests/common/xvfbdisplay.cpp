@@ -3,7 +3,6 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
-
 // xdotool matches titles with POSIX extended expressions.
 QString XvfbDisplay::exactTitlePattern(const QString &title)
 {
@@ -33,13 +32,13 @@ XvfbDisplay::XvfbDisplay()
 bool XvfbDisplay::startServer()
 {
     // Without -noreset the server starts over whenever its last client leaves (one run of the
-    // program ends), and a client that connects meanwhile is refused. -displayfd writes the number to the descriptor given once the server takes connections; a
-    // number in use ends the server at once.
+    // program ends), and a client that connects meanwhile is refused. -displayfd writes the number to the
+    // descriptor given once the server takes connections; a number in use ends the server at once.
     const QString number = QString::number(QRandomGenerator::global()->bounded(1000, 30000));
-    m_server.start(QStringLiteral("Xvfb"), {u':' + number, QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                            QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_server.start(QStringLiteral("Xvfb"),
+        {u':' + number, QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+            QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+            QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server.waitForStarted(5000))
         return false;
     QByteArray ready;
@@ -94,18 +93,20 @@ QByteArray XvfbDisplay::xdotool(const QStringList &arguments) const
 
 bool XvfbDisplay::isVisible(const QString &titlePattern) const
 {
-    return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
+    return !xdotool(
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
                 .trimmed()
                 .isEmpty();
 }
 
 void XvfbDisplay::typeInto(const QString &titlePattern, const QStringList &command) const
 {
-    const QByteArray id =
-        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
-            .split('\n')
-            .first();
-    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id)} + command);
+    const QByteArray id = xdotool(
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titlePattern})
+                              .split('\n')
+                              .first();
+    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(id)}
+        + command);
 }
 
 int XvfbDisplay::answerBoxes(const QStringList &titles, QStringList &answered)
@@ -116,9 +117,9 @@ int XvfbDisplay::answerBoxes(const QStringList &titles, QStringList &answered)
     QSet<QByteArray> visible;
     for (const QString &title : titles) {
         const QString pattern = exactTitlePattern(title);
-        const QList<QByteArray> ids =
-            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern})
-                .split('\n');
+        const QList<QByteArray> ids = xdotool(
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern})
+                                          .split('\n');
         for (const QByteArray &id : ids) {
             if (id.isEmpty())
                 continue;
@@ -132,7 +133,7 @@ int XvfbDisplay::answerBoxes(const QStringList &titles, QStringList &answered)
             // and counted once.
             // Typed through the XTEST extension into the focused box: Qt ignores sent key events.
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
-                     QStringLiteral("Return")});
+                QStringLiteral("Return")});
             if (m_answered.contains(key))
                 continue;
             m_answered.insert(key);

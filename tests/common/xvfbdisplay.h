@@ -29,8 +29,8 @@ public:
     // ":N"
     [[nodiscard]] QString display() const { return m_display; }
     // The base environment with DISPLAY set and QT_QPA_PLATFORM=xcb.
-    [[nodiscard]] QProcessEnvironment
-    environment(QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
+    [[nodiscard]] QProcessEnvironment environment(
+        QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
 
     // Presses Return in each visible window whose title is exactly one of `titles`; the title of
     // each window met for the first time is appended to `answered`. Returns how many were new.

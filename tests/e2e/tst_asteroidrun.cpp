@@ -40,14 +40,14 @@ private slots:
         const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
         int step = 0;
         QStringList seen;
-        const TavRun run = installation.run({ u"-a"_s, u"F=Up"_s }, 60000, [&] {
+        const TavRun run = installation.run({u"-a"_s, u"F=Up"_s}, 60000, [&] {
             switch (step) {
             case 0: // Tab reaches the number field first, then "FtpA"
                 if (!display.isVisible(window))
                     return;
-                display.typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
-                display.typeInto(window, { u"type"_s, u"1234"_s });
-                display.typeInto(window, { u"key"_s, u"Tab"_s, u"space"_s });
+                display.typeInto(window, {u"key"_s, u"Tab"_s, u"ctrl+a"_s});
+                display.typeInto(window, {u"type"_s, u"1234"_s});
+                display.typeInto(window, {u"key"_s, u"Tab"_s, u"space"_s});
                 seen << u"dialog"_s;
                 step = 1;
                 return;
@@ -55,13 +55,13 @@ private slots:
                 if (!display.isVisible(box))
                     return;
                 seen << u"box"_s;
-                display.typeInto(box, { u"key"_s, u"Return"_s });
+                display.typeInto(box, {u"key"_s, u"Return"_s});
                 step = 2;
                 return;
             case 2:
                 if (display.isVisible(box) || !display.isVisible(window))
                     return;
-                display.typeInto(window, { u"key"_s, u"Escape"_s });
+                display.typeInto(window, {u"key"_s, u"Escape"_s});
                 step = 3;
                 return;
             default:
@@ -69,7 +69,7 @@ private slots:
             }
         });
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-        QCOMPARE(seen, (QStringList { u"dialog"_s, u"box"_s }));
+        QCOMPARE(seen, (QStringList{u"dialog"_s, u"box"_s}));
         QCOMPARE(run.exitCode, 0);
 
         // The present file is left as it was and reported with its number and path.

@@ -44,17 +44,17 @@ private slots:
         const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
         int step = 0;
         QStringList seen;
-        const TavRun run = installation.run({ u"F=Conf"_s, u"P=starter"_s }, 60000, [&] {
+        const TavRun run = installation.run({u"F=Conf"_s, u"P=starter"_s}, 60000, [&] {
             switch (step) {
             case 0: // the dialog opens with no field focused: Tab reaches the directory first
                 if (!display.isVisible(window))
                     return;
-                display.typeInto(window, { u"key"_s, u"Tab"_s, u"ctrl+a"_s });
-                display.typeInto(window, { u"type"_s, other });
+                display.typeInto(window, {u"key"_s, u"Tab"_s, u"ctrl+a"_s});
+                display.typeInto(window, {u"type"_s, other});
                 // six check boxes, then "Ok"
                 display.typeInto(window,
-                    { u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
-                        u"space"_s });
+                    {u"key"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s, u"Tab"_s,
+                        u"space"_s});
                 seen << u"dialog"_s;
                 step = 1;
                 return;
@@ -62,13 +62,13 @@ private slots:
                 if (!display.isVisible(box))
                     return;
                 seen << u"box"_s;
-                display.typeInto(box, { u"key"_s, u"Return"_s });
+                display.typeInto(box, {u"key"_s, u"Return"_s});
                 step = 2;
                 return;
             case 2:
                 if (display.isVisible(box) || !display.isVisible(window))
                     return;
-                display.typeInto(window, { u"key"_s, u"Escape"_s });
+                display.typeInto(window, {u"key"_s, u"Escape"_s});
                 step = 3;
                 return;
             default:
@@ -76,7 +76,7 @@ private slots:
             }
         });
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
-        QCOMPARE(seen, (QStringList { u"dialog"_s, u"box"_s }));
+        QCOMPARE(seen, (QStringList{u"dialog"_s, u"box"_s}));
         QCOMPARE(run.exitCode, 0);
 
         QCOMPARE(installation.readFile(u"kora.ini"_s), "X=1\n\nBASA=C:\\base\nOrb-A=2\n"_ba);

@@ -34,14 +34,14 @@ void TestEndToEnd::runsWithoutWindowEndAtOnce_data()
     QTest::newRow("unknown mode with a program line")
         << QStringList{QStringLiteral("F=Nothing"), QStringLiteral("P=starter"), QStringLiteral("x")};
     QTest::newRow("Word with too few arguments") << QStringList{QStringLiteral("F=Word")};
-    QTest::newRow("arguments over every capacity")
-        << QStringList{QStringLiteral("F=") + QString(5000, u'm'), QStringLiteral("P=") + QString(5000, u'p'),
-                       QString(5000, u'a'), QStringLiteral("UF=") + QString(500, u'u'),
-                       QStringLiteral("VER=") + QString(500, u'v')};
+    QTest::newRow("arguments over every capacity") << QStringList{QStringLiteral("F=") + QString(5000, u'm'),
+        QStringLiteral("P=") + QString(5000, u'p'), QString(5000, u'a'),
+        QStringLiteral("UF=") + QString(500, u'u'), QStringLiteral("VER=") + QString(500, u'v')};
     QStringList many;
     for (int i = 0; i < 2000; ++i)
         many << QStringLiteral("arg%1").arg(i);
-    QTest::newRow("many bare arguments after P") << (QStringList{QStringLiteral("F=up"), QStringLiteral("P=x")} + many);
+    QTest::newRow("many bare arguments after P")
+        << (QStringList{QStringLiteral("F=up"), QStringLiteral("P=x")} + many);
 }
 
 void TestEndToEnd::runsWithoutWindowEndAtOnce()
@@ -53,7 +53,7 @@ void TestEndToEnd::runsWithoutWindowEndAtOnce()
     // A program line naming this script would leave a trace if it were started.
     QVERIFY(installation.writeFile(QStringLiteral("starter"), "#!/bin/sh\ntouch started\n"));
     QVERIFY(QFile::setPermissions(installation.filePath(QStringLiteral("starter")),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     const TavRun run = installation.run(arguments);
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
@@ -75,10 +75,10 @@ void TestEndToEnd::badStartFilesNeverStopTheStart_data()
     QTest::newRow("catalog of binary bytes")
         << QByteArray("\x00\x01\xFF\xFE@\r\r\n\x80\x81 @", 12).repeated(5000) << unsavedSettings;
     QTest::newRow("catalog line of 4 MB") << "Long " + QByteArray(4 << 20, 'x') + "\n" << unsavedSettings;
-    QTest::newRow("Ov line of 10,000 numbers") << QByteArray("MEM m\n")
-                                               << "Ov=" + QByteArray("300 ").repeated(10000) + "\n";
-    QTest::newRow("settings of binary bytes") << QByteArray("MEM m\n")
-                                              << QByteArray("\x00=\xFF\n=\n==\n\r\n", 11).repeated(1000);
+    QTest::newRow("Ov line of 10,000 numbers")
+        << QByteArray("MEM m\n") << "Ov=" + QByteArray("300 ").repeated(10000) + "\n";
+    QTest::newRow("settings of binary bytes")
+        << QByteArray("MEM m\n") << QByteArray("\x00=\xFF\n=\n==\n\r\n", 11).repeated(1000);
 }
 
 void TestEndToEnd::badStartFilesNeverStopTheStart()
@@ -130,9 +130,8 @@ void TestEndToEnd::logHoldsOnlyTheLastRun()
 
     for (int runNumber = 1; runNumber <= 2; ++runNumber) {
         QStringList answered;
-        const TavRun run = installation.run({QStringLiteral("F=Nothing")}, 30000, [&] {
-            display.answerBoxes({QStringLiteral("*** Warring")}, answered);
-        });
+        const TavRun run = installation.run({QStringLiteral("F=Nothing")}, 30000,
+            [&] { display.answerBoxes({QStringLiteral("*** Warring")}, answered); });
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
         QVERIFY2(run.exitCode == 0, run.describe().constData());
         QCOMPARE(answered.size(), 1);
@@ -153,29 +152,32 @@ void TestEndToEnd::afterTheWindowTheProgramLineStartsAndSettingsAreSaved()
     // The host names its program with a Cyrillic folder and name; the directory part is dropped
     // and the name must reach the system as the same Cyrillic name.
     const QString program = QString::fromUtf8("Кора");
-    QVERIFY(installation.writeFile(program, "#!/bin/sh\necho \"$@\" > started.tmp\nmv started.tmp started\n"));
-    QVERIFY(QFile::setPermissions(installation.filePath(program),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(
+        installation.writeFile(program, "#!/bin/sh\necho \"$@\" > started.tmp\nmv started.tmp started\n"));
+    QVERIFY(QFile::setPermissions(
+        installation.filePath(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     QStringList answered;
     bool closed = false;
     const TavRun run = installation.run(
-        {QStringLiteral("F=Conf"), QString::fromUtf8("P=C:\\Программы\\Кора"), QStringLiteral("-x")}, 60000, [&] {
+        {QStringLiteral("F=Conf"), QString::fromUtf8("P=C:\\Программы\\Кора"), QStringLiteral("-x")}, 60000,
+        [&] {
             display.answerBoxes({QStringLiteral("*** Warring")}, answered);
             if (closed)
                 return;
             // The mode's window: a title that begins with "***" and is no box.
-            const QList<QByteArray> ids = display
-                                              .xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                        QStringLiteral("--name"), QStringLiteral("^\\*\\*\\*")})
-                                              .split('\n');
+            const QList<QByteArray> ids
+                = display
+                      .xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--name"), QStringLiteral("^\\*\\*\\*")})
+                      .split('\n');
             for (const QByteArray &id : ids) {
                 const QString window = QString::fromLatin1(id);
                 const QByteArray title = display.xdotool({QStringLiteral("getwindowname"), window}).trimmed();
                 if (id.isEmpty() || title.isEmpty() || title == "*** Warring" || title == "*** Error")
                     continue;
                 display.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
-                                 QStringLiteral("key"), QStringLiteral("Escape")});
+                    QStringLiteral("key"), QStringLiteral("Escape")});
                 closed = true;
             }
         });

@@ -32,7 +32,7 @@ void useInstallationAsTemp(TavInstallation &installation)
 
 QStringList documents(const TavInstallation &installation)
 {
-    return QDir(installation.path()).entryList({ u"tav-*.fodt"_s }, QDir::Files);
+    return QDir(installation.path()).entryList({u"tav-*.fodt"_s}, QDir::Files);
 }
 
 } // namespace
@@ -53,7 +53,7 @@ void TestEndToEndWord::exportsTheFile()
     useInstallationAsTemp(installation);
     QVERIFY(installation.writeFile(name, "\xd1\xee\xeb\xed\xf6\xe5\n\xe2 \xee\xe2\xed\xe5\n\n  @@ note\n"));
 
-    const TavRun run = installation.run({ u"F=Word"_s, name });
+    const TavRun run = installation.run({u"F=Word"_s, name});
     QVERIFY2(run.finished && !run.crashed, run.describe().constData());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(installation.settings(), unsavedSettings);
@@ -93,14 +93,14 @@ void TestEndToEndWord::missingFileGivesOnlyTheWarning()
         installation.setEnvironment(environment);
 
         QStringList answered;
-        const TavRun run = installation.run({ u"F=Word"_s, u"missing.txt"_s }, 30000, [&] {
-            display.answerBoxes({ u"*** Warring"_s, u"*** Error"_s }, answered);
+        const TavRun run = installation.run({u"F=Word"_s, u"missing.txt"_s}, 30000, [&] {
+            display.answerBoxes({u"*** Warring"_s, u"*** Error"_s}, answered);
         });
         if (attempt < 3 && run.standardError.contains("could not connect to display"))
             continue;
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
         QVERIFY2(run.exitCode == 0, run.describe().constData());
-        QCOMPARE(answered, QStringList { u"*** Warring"_s });
+        QCOMPARE(answered, QStringList{u"*** Warring"_s});
         QCOMPARE(installation.log(), QByteArray("** **\nCannot Open File: missing.txt\n"));
         QVERIFY(documents(installation).isEmpty());
         QCOMPARE(installation.settings(), unsavedSettings);

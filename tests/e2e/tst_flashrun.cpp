@@ -39,12 +39,13 @@ void TestFlashRun::leaveThroughButton()
     QVERIFY(installation.isValid());
     installation.setEnvironment(display.environment(installation.environment()));
     // Whatever drives this machine has, every page holds the one button under test.
-    QVERIFY(installation.writeCatalog(u"mainFlash FlashRun\nFlash P/P/P/P\nP (B-%1)V\n"
-                                      "xCan Exit\nPer Copy\nDanPer Last word before copying\n"_s.arg(button)));
+    QVERIFY(
+        installation.writeCatalog(u"mainFlash FlashRun\nFlash P/P/P/P\nP (B-%1)V\n"
+                                  "xCan Exit\nPer Copy\nDanPer Last word before copying\n"_s.arg(button)));
     // The host program of the test leaves a mark that it was started.
     QVERIFY(installation.writeFile(u"host"_s, "#!/bin/sh\necho started > marker\n"));
-    QVERIFY(QFile::setPermissions(installation.filePath(u"host"_s),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(
+        installation.filePath(u"host"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     QStringList answered;
     bool hostBeforeBox = false;
@@ -55,8 +56,8 @@ void TestFlashRun::leaveThroughButton()
             hostBeforeBox = hostBeforeBox || hostStarted;
         if (sincePress.isValid() && sincePress.elapsed() < 1000)
             return;
-        const QByteArray ids = display.xdotool(
-            {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^\\*\\*\\*FlashRun$"_s});
+        const QByteArray ids
+            = display.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^\\*\\*\\*FlashRun$"_s});
         const QByteArray window = ids.split('\n').value(0);
         if (window.isEmpty())
             return;

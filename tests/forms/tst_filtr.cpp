@@ -98,24 +98,27 @@ void TestFiltr::doubleClick_data()
     QTest::addColumn<QString>("dialog");
 
     const QVariant none;
-    QTest::newRow("directory chosen") << QVariant(1) << u"C:/data"_s << QString() << QStringList()
-                                      << u"C:/data"_s << u"directory"_s;
-    QTest::newRow("directory cancelled") << QVariant(1) << QString() << u"x"_s << QStringList{u"y"_s}
-                                         << u"old"_s << u"directory"_s;
+    QTest::newRow("directory chosen")
+        << QVariant(1) << u"C:/data"_s << QString() << QStringList() << u"C:/data"_s << u"directory"_s;
+    QTest::newRow("directory cancelled")
+        << QVariant(1) << QString() << u"x"_s << QStringList{u"y"_s} << u"old"_s << u"directory"_s;
     QTest::newRow("file chosen") << QVariant(2) << u"/d"_s << u"/home/u/a.txt"_s << QStringList()
                                  << u"/home/u/a.txt"_s << u"file"_s;
-    QTest::newRow("file cancelled") << QVariant(2) << u"/d"_s << QString() << QStringList{u"y"_s}
-                                    << u"old"_s << u"file"_s;
-    QTest::newRow("files chosen") << QVariant(3) << QString() << QString() << QStringList{u"a.txt"_s, u"b.txt"_s}
-                                  << u"a.txt b.txt "_s << u"files"_s;
+    QTest::newRow("file cancelled") << QVariant(2) << u"/d"_s << QString() << QStringList{u"y"_s} << u"old"_s
+                                    << u"file"_s;
+    QTest::newRow("files chosen") << QVariant(3) << QString() << QString()
+                                  << QStringList{u"a.txt"_s, u"b.txt"_s} << u"a.txt b.txt "_s << u"files"_s;
     QTest::newRow("one of several") << QVariant(3) << QString() << QString() << QStringList{u"a.txt"_s}
                                     << u"a.txt "_s << u"files"_s;
-    QTest::newRow("files cancelled") << QVariant(3) << u"/d"_s << u"f"_s << QStringList() << u"old"_s << u"files"_s;
-    QTest::newRow("mode 0") << QVariant(0) << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s << QString();
-    QTest::newRow("mode 4") << QVariant(4) << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s << QString();
+    QTest::newRow("files cancelled") << QVariant(3) << u"/d"_s << u"f"_s << QStringList() << u"old"_s
+                                     << u"files"_s;
+    QTest::newRow("mode 0") << QVariant(0) << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s
+                            << QString();
+    QTest::newRow("mode 4") << QVariant(4) << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s
+                            << QString();
     QTest::newRow("no property") << none << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s << QString();
-    QTest::newRow("property not a number") << QVariant(u"x"_s) << u"/d"_s << u"f"_s << QStringList{u"y"_s}
-                                           << u"old"_s << QString();
+    QTest::newRow("property not a number")
+        << QVariant(u"x"_s) << u"/d"_s << u"f"_s << QStringList{u"y"_s} << u"old"_s << QString();
 }
 
 void TestFiltr::doubleClick()

@@ -54,7 +54,7 @@ private:
         m_layout = new QVBoxLayout(m_host.get());
         FormItems::buildItem(type, name, m_layout, m_host.get());
     }
-    template<typename T> T *child(const QString &name) const { return m_host->findChild<T *>(name); }
+    template <typename T> T *child(const QString &name) const { return m_host->findChild<T *>(name); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<OwnerDialog> m_host;
@@ -214,17 +214,17 @@ void TestFormItems::label_data()
 
     QTest::newRow("lines, row text, red") << u"Total:sum[Row]#ff0000"_s << QByteArray("A") << u"Total\nsum"_s
                                           << QByteArray("Row") << QColor(255, 0, 0) << false;
-    QTest::newRow("green") << u"Note#00ff00"_s << QByteArray("A") << u"Note"_s << QByteArray() << QColor(0, 255, 0)
-                           << false;
-    QTest::newRow("green with its own #") << u"Note##00ff00"_s << QByteArray("A") << u"Note"_s << QByteArray()
-                                          << QColor(0, 255, 0) << false;
+    QTest::newRow("green") << u"Note#00ff00"_s << QByteArray("A") << u"Note"_s << QByteArray()
+                           << QColor(0, 255, 0) << false;
+    QTest::newRow("green with its own #")
+        << u"Note##00ff00"_s << QByteArray("A") << u"Note"_s << QByteArray() << QColor(0, 255, 0) << false;
     QTest::newRow("bold") << u"Head"_s << QByteArray("Ab") << u"Head"_s << QByteArray() << QColor() << true;
     QTest::newRow("unknown colour keeps the background")
         << u"Note#red"_s << QByteArray("A") << u"Note"_s << QByteArray() << QColor() << false;
     QTest::newRow("row text cut at 19") << u"x["_s + QString(30, u'r') + u"]"_s << QByteArray("A") << u"x"_s
                                         << QByteArray(19, 'r') << QColor() << false;
-    QTest::newRow("text cut at 199") << QString(250, u't') << QByteArray("A") << QString(199, u't') << QByteArray()
-                                     << QColor() << false;
+    QTest::newRow("text cut at 199") << QString(250, u't') << QByteArray("A") << QString(199, u't')
+                                     << QByteArray() << QColor() << false;
 }
 
 void TestFormItems::label()
@@ -258,15 +258,15 @@ void TestFormItems::spinBox_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<bool>("beside");
 
-    QTest::newRow("range, starts at minimum") << u"Number of copies[1,99]"_s << QByteArray("S") << QByteArray() << 1
-                                              << 99 << 1 << false;
-    QTest::newRow("caption beside") << u"Number of copies[1,99]"_s << QByteArray("Sh") << QByteArray() << 1 << 99
-                                    << 1 << true;
+    QTest::newRow("range, starts at minimum")
+        << u"Number of copies[1,99]"_s << QByteArray("S") << QByteArray() << 1 << 99 << 1 << false;
+    QTest::newRow("caption beside") << u"Number of copies[1,99]"_s << QByteArray("Sh") << QByteArray() << 1
+                                    << 99 << 1 << true;
     QTest::newRow("saved value") << u"Copies[1,99]"_s << QByteArray("S") << QByteArray("12") << 1 << 99 << 12
                                  << false;
     QTest::newRow("no range") << u"Copies"_s << QByteArray("S") << QByteArray() << 0 << 0 << 0 << false;
-    QTest::newRow("negative minimum") << u"Shift[-5,5]"_s << QByteArray("S") << QByteArray("-3") << -5 << 5 << -3
-                                      << false;
+    QTest::newRow("negative minimum")
+        << u"Shift[-5,5]"_s << QByteArray("S") << QByteArray("-3") << -5 << 5 << -3 << false;
 }
 
 void TestFormItems::spinBox()
@@ -310,11 +310,12 @@ void TestFormItems::rememberedCombo_data()
 
     QTest::newRow("slot 4") << u"Language[4]/English/Russian"_s << 4 << u"Language"_s
                             << QStringList{u"English"_s, u"Russian"_s} << 1;
-    QTest::newRow("slot out of range") << u"Language[25]/a/b"_s << 4 << u"Language"_s
-                                       << QStringList{u"a"_s, u"b"_s} << 0;
-    QTest::newRow("no bracket is slot 0") << u"Language/a/b/c"_s << 0 << u"Language"_s
-                                          << QStringList{u"a"_s, u"b"_s, u"c"_s} << 1;
-    QTest::newRow("entries unchanged") << u"L[2]/a[1]/b"_s << 2 << u"L"_s << QStringList{u"a[1]"_s, u"b"_s} << 1;
+    QTest::newRow("slot out of range")
+        << u"Language[25]/a/b"_s << 4 << u"Language"_s << QStringList{u"a"_s, u"b"_s} << 0;
+    QTest::newRow("no bracket is slot 0")
+        << u"Language/a/b/c"_s << 0 << u"Language"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << 1;
+    QTest::newRow("entries unchanged")
+        << u"L[2]/a[1]/b"_s << 2 << u"L"_s << QStringList{u"a[1]"_s, u"b"_s} << 1;
     QTest::newRow("no text") << QString() << 0 << QString() << QStringList() << -1;
 }
 
@@ -393,11 +394,12 @@ void TestFormItems::lineEdit()
     // its C++ type.
     const QObjectList children = edit->children();
     const auto filters = std::count_if(children.begin(), children.end(),
-                                       [](QObject *child) { return dynamic_cast<Filtr *>(child) != nullptr; });
+        [](QObject *child) { return dynamic_cast<Filtr *>(child) != nullptr; });
     QCOMPARE(filters, mode != 0 ? 1 : 0);
     QBoxLayout *pair = boxHolding(m_layout, edit);
     QCOMPARE(pair->direction(), beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
-    QCOMPARE(qobject_cast<QLabel *>(pair->itemAt(pair->indexOf(edit) - 1)->widget())->text(), u"Source folder"_s);
+    QCOMPARE(
+        qobject_cast<QLabel *>(pair->itemAt(pair->indexOf(edit) - 1)->widget())->text(), u"Source folder"_s);
 }
 
 void TestFormItems::dateTimeEdit_data()
@@ -405,7 +407,8 @@ void TestFormItems::dateTimeEdit_data()
     QTest::addColumn<QByteArray>("saved");
     QTest::addColumn<QDateTime>("expected");
 
-    QTest::newRow("saved") << QByteArray("01.02.2003 04:05:06") << QDateTime(QDate(2003, 2, 1), QTime(4, 5, 6));
+    QTest::newRow("saved") << QByteArray("01.02.2003 04:05:06")
+                           << QDateTime(QDate(2003, 2, 1), QTime(4, 5, 6));
     QTest::newRow("leading blanks") << QByteArray("  01.02.2003 04:05:06")
                                     << QDateTime(QDate(2003, 2, 1), QTime(4, 5, 6));
     QTest::newRow("unreadable") << QByteArray("yesterday") << QDateTime(QDate(2000, 1, 1), QTime(0, 0));
@@ -502,12 +505,12 @@ void TestFormItems::radioGroup_data()
     const QStringList three{u"Fast"_s, u"Slow"_s, u"Exact"_s};
     QTest::newRow("slot 3 holds 1") << u"Mode[3]/Fast/Slow/Exact"_s << QByteArray("R") << u"Mode"_s << three
                                     << u"r2"_s << false;
-    QTest::newRow("in a row") << u"Mode[3]/Fast/Slow/Exact"_s << QByteArray("Rh") << u"Mode"_s << three << u"r2"_s
-                              << true;
-    QTest::newRow("slot out of range") << u"Mode[30]/Fast/Slow/Exact"_s << QByteArray("R") << u"Mode"_s << three
-                                       << u"r1"_s << false;
-    QTest::newRow("blank title") << u" /Fast/Slow"_s << QByteArray("R") << QString() << QStringList{u"Fast"_s, u"Slow"_s}
-                                 << u"r1"_s << false;
+    QTest::newRow("in a row") << u"Mode[3]/Fast/Slow/Exact"_s << QByteArray("Rh") << u"Mode"_s << three
+                              << u"r2"_s << true;
+    QTest::newRow("slot out of range")
+        << u"Mode[30]/Fast/Slow/Exact"_s << QByteArray("R") << u"Mode"_s << three << u"r1"_s << false;
+    QTest::newRow("blank title") << u" /Fast/Slow"_s << QByteArray("R") << QString()
+                                 << QStringList{u"Fast"_s, u"Slow"_s} << u"r1"_s << false;
 }
 
 void TestFormItems::radioGroup()
@@ -549,8 +552,8 @@ void TestFormItems::checkBoxGroup_data()
     QTest::newRow("own slots") << u"Options/Sound[5]/Log[6]/Beep[7]"_s << u"Options"_s
                                << QList<bool>{true, false, true};
     QTest::newRow("blank title") << u" /Sound[5]"_s << QString() << QList<bool>{true};
-    QTest::newRow("no bracket is slot 0, out of range unchecked") << u"T/a/b[20]"_s << u"T"_s
-                                                                  << QList<bool>{true, false};
+    QTest::newRow("no bracket is slot 0, out of range unchecked")
+        << u"T/a/b[20]"_s << u"T"_s << QList<bool>{true, false};
 }
 
 void TestFormItems::checkBoxGroup()
@@ -602,8 +605,8 @@ void TestFormItems::fileList_data()
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<int>("warnings");
 
-    QTest::newRow("comments and blanks skipped") << QByteArray("Files-list.txt")
-                                                 << QStringList{u"one"_s, u"two"_s, u"Пять"_s} << 0;
+    QTest::newRow("comments and blanks skipped")
+        << QByteArray("Files-list.txt") << QStringList{u"one"_s, u"two"_s, u"Пять"_s} << 0;
     QTest::newRow("missing file") << QByteArray("Files-absent.txt") << QStringList() << 1;
     QTest::newRow("no file named") << QByteArray("Files") << QStringList() << 1;
 }
@@ -640,7 +643,8 @@ void TestFormItems::checkList_data()
     QTest::newRow("marks from saved value") << QByteArray("Pick") << u"Pick"_s << QList<int>{2, 2, 0};
     QTest::newRow("marks from check set") << QByteArray("Pick_3") << u"Pick_3"_s << QList<int>{0, 2, 2};
     QTest::newRow("clear check set") << QByteArray("Pick_4") << u"Pick_4"_s << QList<int>{0, 0, 0};
-    QTest::newRow("check set out of range") << QByteArray("Pick_40") << u"Pick_40"_s << QList<int>{-1, -1, -1};
+    QTest::newRow("check set out of range")
+        << QByteArray("Pick_40") << u"Pick_40"_s << QList<int>{-1, -1, -1};
     QTest::newRow("no saved value") << QByteArray("Other") << u"Other"_s << QList<int>{0, 0, 0};
 }
 
@@ -674,7 +678,7 @@ void TestFormItems::formRows()
     build(u"Addr Name/+Phone:/.Temp/B-Go/S-Qty/A-Note/H-Site/Tm-.At/X-none/D-Day\n"
           u"Name Your name\nTemp Scratch[1]\nGo Go on[2]\nQty Quantity[1,9]\nNote Remark[Row label]\n"
           u"Site Site[4]\nAt Time\nDay Day\n"_s,
-          "F", "Addr");
+        "F", "Addr");
     Settings::setValue(".Temp", QByteArray("kept"));
     m_host = std::make_unique<OwnerDialog>();
     m_layout = new QVBoxLayout(m_host.get());

@@ -3,8 +3,8 @@
 #include "forms/checksets.h"
 #include "forms/formitems.h"
 #include "forms/statestore.h"
-#include "support/flagset.h"
 #include "support/codepage.h"
+#include "support/flagset.h"
 #include "toolkit/layoutbuilder.h"
 #include "widgets/bytedateedit.h"
 
@@ -31,7 +31,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The description used by the round trip: every kind that keeps a value between runs.
-const QString roundTripCatalog = uR"(Form ((E-Path+Eh-Word+S-Count+DT-When+D-Birth)V+(HT-Lang+H-cbFILE+R-Mode+C-Opts)V+(M-Pick+F-Rows)V)H
+const QString roundTripCatalog
+    = uR"(Form ((E-Path+Eh-Word+S-Count+DT-When+D-Birth)V+(HT-Lang+H-cbFILE+R-Mode+C-Opts)V+(M-Pick+F-Rows)V)H
 Path Path
 Word Word
 Count Count[0,50]
@@ -70,7 +71,8 @@ QStringList dumpValues(QWidget *dialog)
                 lines.append(prefix + QString::number(combo->currentIndex()));
         } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
             if (button->isCheckable())
-                lines.append(prefix + widget->parent()->objectName() + u' ' + QString::number(button->isChecked()));
+                lines.append(
+                    prefix + widget->parent()->objectName() + u' ' + QString::number(button->isChecked()));
         } else if (auto *list = qobject_cast<QListWidget *>(widget)) {
             QString states;
             for (int i = 0; i < list->count(); ++i)
@@ -114,7 +116,18 @@ void typeText(QWidget *widget, const QString &text)
     }
 }
 
-enum class WidgetKind { LineEdit, Spin, SpinInner, DateTime, CheckBox, PushButton, Combo, PlainList, Label, DateEdit };
+enum class WidgetKind {
+    LineEdit,
+    Spin,
+    SpinInner,
+    DateTime,
+    CheckBox,
+    PushButton,
+    Combo,
+    PlainList,
+    Label,
+    DateEdit
+};
 
 std::unique_ptr<QWidget> makeWidget(WidgetKind kind)
 {
@@ -213,27 +226,29 @@ void TestStateStore::singleWidgets_data()
 
     QTest::newRow("line edit") << WidgetKind::LineEdit << u"Path"_s << true << QByteArray("QLineEdit")
                                << QByteArray("abc");
-    QTest::newRow("unnamed line edit") << WidgetKind::LineEdit << QString() << true << QByteArray("QLineEdit")
-                                       << QByteArray();
+    QTest::newRow("unnamed line edit")
+        << WidgetKind::LineEdit << QString() << true << QByteArray("QLineEdit") << QByteArray();
     QTest::newRow("blank name") << WidgetKind::LineEdit << u"   "_s << true << QByteArray("QLineEdit")
                                 << QByteArray();
     QTest::newRow("qt's own name") << WidgetKind::LineEdit << u"qt_spinbox_lineedit"_s << true
                                    << QByteArray("QLineEdit") << QByteArray();
-    QTest::newRow("line edit subclass") << WidgetKind::DateEdit << u"Path"_s << true << QByteArray("ByteDateEdit")
-                                        << QByteArray("07.08.1999");
-    QTest::newRow("spin box") << WidgetKind::Spin << u"Path"_s << true << QByteArray("QSpinBox") << QByteArray("12");
-    QTest::newRow("date-time edit") << WidgetKind::DateTime << u"Path"_s << true << QByteArray("QDateTimeEdit")
-                                    << QByteArray("01.02.2003 04:05:06");
-    QTest::newRow("check box") << WidgetKind::CheckBox << u"Path"_s << true << QByteArray("QCheckBox") << QByteArray();
+    QTest::newRow("line edit subclass") << WidgetKind::DateEdit << u"Path"_s << true
+                                        << QByteArray("ByteDateEdit") << QByteArray("07.08.1999");
+    QTest::newRow("spin box") << WidgetKind::Spin << u"Path"_s << true << QByteArray("QSpinBox")
+                              << QByteArray("12");
+    QTest::newRow("date-time edit") << WidgetKind::DateTime << u"Path"_s << true
+                                    << QByteArray("QDateTimeEdit") << QByteArray("01.02.2003 04:05:06");
+    QTest::newRow("check box") << WidgetKind::CheckBox << u"Path"_s << true << QByteArray("QCheckBox")
+                               << QByteArray();
     QTest::newRow("push button") << WidgetKind::PushButton << u"Path"_s << true << QByteArray("QPushButton")
                                  << QByteArray();
-    QTest::newRow("combo box left to the caller") << WidgetKind::Combo << u"Path"_s << false
-                                                  << QByteArray("QComboBox") << QByteArray();
-    QTest::newRow("list not a check list") << WidgetKind::PlainList << u"Path"_s << false
-                                           << QByteArray("QListWidget") << QByteArray();
+    QTest::newRow("combo box left to the caller")
+        << WidgetKind::Combo << u"Path"_s << false << QByteArray("QComboBox") << QByteArray();
+    QTest::newRow("list not a check list")
+        << WidgetKind::PlainList << u"Path"_s << false << QByteArray("QListWidget") << QByteArray();
     QTest::newRow("label") << WidgetKind::Label << u"Path"_s << false << QByteArray("QLabel") << QByteArray();
-    QTest::newRow("name cut at 99") << WidgetKind::LineEdit << QString(120, u'n') << true << QByteArray("QLineEdit")
-                                    << QByteArray("abc");
+    QTest::newRow("name cut at 99") << WidgetKind::LineEdit << QString(120, u'n') << true
+                                    << QByteArray("QLineEdit") << QByteArray("abc");
 }
 
 void TestStateStore::singleWidgets()
@@ -305,10 +320,13 @@ void TestStateStore::checkList_data()
     QTest::addColumn<QByteArray>("saved");
     QTest::addColumn<int>("checkSet");
 
-    QTest::newRow("two marks") << QByteArray("M-Pick") << u"Pick"_s << QList<int>{0, 1} << QByteArray("C0") << -1;
+    QTest::newRow("two marks") << QByteArray("M-Pick") << u"Pick"_s << QList<int>{0, 1} << QByteArray("C0")
+                               << -1;
     QTest::newRow("no marks") << QByteArray("M-Pick") << u"Pick"_s << QList<int>{} << QByteArray("00") << -1;
-    QTest::newRow("last of nine") << QByteArray("M-Nine") << u"Nine"_s << QList<int>{8} << QByteArray("0080") << -1;
-    QTest::newRow("check set 3") << QByteArray("M-Pick_3") << u"Pick_3"_s << QList<int>{0, 1} << QByteArray() << 3;
+    QTest::newRow("last of nine") << QByteArray("M-Nine") << u"Nine"_s << QList<int>{8} << QByteArray("0080")
+                                  << -1;
+    QTest::newRow("check set 3") << QByteArray("M-Pick_3") << u"Pick_3"_s << QList<int>{0, 1} << QByteArray()
+                                 << 3;
 }
 
 void TestStateStore::checkList()
@@ -319,8 +337,8 @@ void TestStateStore::checkList()
     QFETCH(QByteArray, saved);
     QFETCH(int, checkSet);
 
-    auto dialog = buildForm(u"Form ("_s + QString::fromLatin1(item) + u")\nPick a/b/c\nNine 1/2/3/4/5/6/7/8/9\n"_s,
-                            "Form");
+    auto dialog = buildForm(
+        u"Form ("_s + QString::fromLatin1(item) + u")\nPick a/b/c\nNine 1/2/3/4/5/6/7/8/9\n"_s, "Form");
     QVERIFY(dialog);
     auto *list = dialog->findChild<QListWidget *>(objectName);
     QVERIFY(list);
@@ -349,11 +367,13 @@ void TestStateStore::comboBoxes_data()
     QTest::addColumn<int>("slot");
     QTest::addColumn<int>("slotValue");
 
-    QTest::newRow("FILE stores the text") << u"cbFILE"_s << u"Off[4]/On"_s << 1 << QByteArray("beta") << 4 << 9;
+    QTest::newRow("FILE stores the text")
+        << u"cbFILE"_s << u"Off[4]/On"_s << 1 << QByteArray("beta") << 4 << 9;
     QTest::newRow("index into slot 4") << u"Switch"_s << u"Off[4]/On"_s << 1 << QByteArray() << 4 << 1;
     QTest::newRow("no bracket is slot 0") << u"Switch"_s << u"Off/On"_s << 2 << QByteArray() << 0 << 2;
     QTest::newRow("slot 25 stores nothing") << u"Switch"_s << u"Off[25]/On"_s << 1 << QByteArray() << 4 << 9;
-    QTest::newRow("empty combo stores 255") << u"Switch"_s << u"Off[4]/On"_s << -1 << QByteArray() << 4 << 255;
+    QTest::newRow("empty combo stores 255")
+        << u"Switch"_s << u"Off[4]/On"_s << -1 << QByteArray() << 4 << 255;
     QTest::newRow("no list stores nothing") << u"Switch"_s << QString() << 1 << QByteArray() << 0 << 9;
 }
 

@@ -16,7 +16,8 @@ namespace {
 
 QString catalogPath()
 {
-    return QDir::tempPath() + QStringLiteral("/tav-fuzz-catalog-%1.t").arg(QCoreApplication::applicationPid());
+    return QDir::tempPath()
+        + QStringLiteral("/tav-fuzz-catalog-%1.t").arg(QCoreApplication::applicationPid());
 }
 
 } // namespace

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // Groups are numbered in build order, plain layouts and group boxes apart.
         if (group.number != (group.framed ? boxes++ : layouts++))
             std::abort();
-        if (group.frameSuffix.size() > LayoutDescription::maxFrameSuffixLength || (!group.framed && !group.frameSuffix.isEmpty()))
+        if (group.frameSuffix.size() > LayoutDescription::maxFrameSuffixLength
+            || (!group.framed && !group.frameSuffix.isEmpty()))
             std::abort();
         for (const QByteArray &item : group.items) {
             if (item.isEmpty() || item.size() > LayoutDescription::maxTextLength || item.startsWith(' ')

@@ -92,7 +92,7 @@ private:
     std::unique_ptr<FtpTestServer> m_server;
     std::unique_ptr<QTemporaryDir> m_installation;
     QString m_previousDirectory;
-    const QList<int> m_onServer { 0, 500, 1000, 1234, 422627 };
+    const QList<int> m_onServer{0, 500, 1000, 1234, 422627};
 };
 
 void TestAsteroids::initTestCase()
@@ -158,7 +158,7 @@ void TestAsteroids::dialogFromCatalog()
     QVERIFY(!dialog->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("***")));
     QVERIFY(dialog->findChild<QLineEdit *>(QStringLiteral("NAst")));
-    for (const char *name : { "Nel", "ListA", "FtpA", "SaitA" })
+    for (const char *name : {"Nel", "ListA", "FtpA", "SaitA"})
         QVERIFY2(dialog->findChild<QPushButton *>(QString::fromLatin1(name)), name);
     QVERIFY(Diagnostics::recordedBoxes().isEmpty());
 }
@@ -208,14 +208,14 @@ void TestAsteroids::fetch()
         QCOMPARE(boxes.at(0).title, QStringLiteral("*** Warring"));
         QCOMPARE(boxes.at(0).text, Catalog::displayText("ErrNa"));
         QVERIFY(newCommands.isEmpty());
-        QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
+        QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
         return;
     }
     QCOMPARE(dialog->asteroidNumber(), number);
     QCOMPARE(boxes.at(0).title, QStringLiteral("*** Warring"));
     QCOMPARE(boxes.at(0).text, catalogText("Ast%L", number));
     QCOMPARE(readFile(localFile), ephemerisBytes(number));
-    QCOMPARE(filesBelow(m_installation->path()), (QStringList { localFile, QStringLiteral("PLP018.E1") }));
+    QCOMPARE(filesBelow(m_installation->path()), (QStringList{localFile, QStringLiteral("PLP018.E1")}));
     QVERIFY2(newCommands.contains(QStringLiteral("CWD pub/swisseph/ephe/") + remoteDirectory),
         qPrintable(newCommands.join(u'|')));
     QVERIFY(newCommands.contains(QStringLiteral("RETR se%1s.se1").arg(number, 5, 10, QLatin1Char('0'))));
@@ -300,7 +300,7 @@ void TestAsteroids::failedDownloadLeavesNoFile()
     QVERIFY2(boxes.at(0).text.startsWith(QStringLiteral("Error: ")), qPrintable(boxes.at(0).text));
     QVERIFY2(boxes.at(0).text.contains(cause), qPrintable(boxes.at(0).text));
     // The folder may stay; no file, whole or partial, is left in it.
-    QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
+    QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
 
     // So the next request fetches the file instead of calling it present.
     if (m_onServer.contains(number)) {
@@ -347,7 +347,7 @@ void TestAsteroids::dialogClosedWhileDownloading()
     QVERIFY(dialog->isDownloading());
     dialog.reset();
     QTest::qWait(100);
-    QCOMPARE(filesBelow(m_installation->path()), QStringList { QStringLiteral("PLP018.E1") });
+    QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
 }
 
 QTEST_MAIN(TestAsteroids)

@@ -167,8 +167,8 @@ void TestFlash::states_data()
     const QStringList stick{u"sdb 8:16 removable"_s, u"sdb1 8:17 none in sdb"_s};
     const QStringList stick2{u"sdc 8:32 removable"_s, u"sdc1 8:33 none in sdc"_s};
 
-    QTest::newRow("no stick, only fixed disk and CD") << QStringList{} << QStringList{} << QStringList{}
-                                                      << 0u << QStringList{};
+    QTest::newRow("no stick, only fixed disk and CD")
+        << QStringList{} << QStringList{} << QStringList{} << 0u << QStringList{};
     QTest::newRow("one stick with the folder")
         << stick << QStringList{u"8:17 /dev/sdb1 STICK"_s} << QStringList{u"STICK/K10DBCNF"_s} << 1u
         << QStringList{u"STICK"_s};
@@ -183,11 +183,10 @@ void TestFlash::states_data()
     QTest::newRow("a stick with a blank in its name")
         << stick << QStringList{u"8:17 /dev/sdb1 MY\\040STICK"_s} << QStringList{u"MY STICK/K10DBCNF"_s} << 1u
         << QStringList{u"MY STICK"_s};
-    QTest::newRow("whole-disk stick") << QStringList{u"sdd 8:48 removable"_s}
-                                      << QStringList{u"8:48 /dev/sdd STICK"_s} << QStringList{} << 2u
-                                      << QStringList{u"STICK"_s};
-    QTest::newRow("two sticks") << stick + stick2
-                                << QStringList{u"8:17 /dev/sdb1 A"_s, u"8:33 /dev/sdc1 B"_s}
+    QTest::newRow("whole-disk stick")
+        << QStringList{u"sdd 8:48 removable"_s} << QStringList{u"8:48 /dev/sdd STICK"_s} << QStringList{}
+        << 2u << QStringList{u"STICK"_s};
+    QTest::newRow("two sticks") << stick + stick2 << QStringList{u"8:17 /dev/sdb1 A"_s, u"8:33 /dev/sdc1 B"_s}
                                 << QStringList{u"A/K10DBCNF"_s} << 3u << QStringList{u"A"_s, u"B"_s};
 }
 
@@ -240,8 +239,8 @@ void TestFlash::states()
 void TestFlash::fewerPagesThanStates()
 {
     QVERIFY(useCatalog("Flash P0\nP0 (B-xCan)V\n"));
-    QVERIFY(makeMachine({u"sdb 8:16 removable"_s, u"sdc 8:32 removable"_s},
-                        {u"8:16 /dev/sdb A"_s, u"8:32 /dev/sdc B"_s}));
+    QVERIFY(makeMachine(
+        {u"sdb 8:16 removable"_s, u"sdc 8:32 removable"_s}, {u"8:16 /dev/sdb A"_s, u"8:32 /dev/sdc B"_s}));
     auto flash = makeFlash();
     QCOMPARE(flash->count(), 1);
     QCOMPARE(flash->pageState(), 3u);
@@ -255,8 +254,8 @@ void TestFlash::pagesFromCatalogList_data()
 
     QTest::newRow("empty pieces give no page") << QByteArray("a//b/") << QStringList{u"Can"_s, u"Per"_s};
     QTest::newRow("leading slash") << QByteArray("/b") << QStringList{u"Per"_s};
-    QTest::newRow("a key without description gives an empty page") << QByteArray("a/none/b")
-                                                                    << QStringList{u"Can"_s, QString(), u"Per"_s};
+    QTest::newRow("a key without description gives an empty page")
+        << QByteArray("a/none/b") << QStringList{u"Can"_s, QString(), u"Per"_s};
 }
 
 void TestFlash::pagesFromCatalogList()
@@ -340,8 +339,8 @@ void TestFlash::rescanOnlyWithoutDrive_data()
     QTest::addColumn<bool>("rescans");
 
     QTest::newRow("state 0 rescans") << QStringList{} << QStringList{} << true;
-    QTest::newRow("state 2 keeps its list") << QStringList{u"sdb 8:16 removable"_s}
-                                            << QStringList{u"8:16 /dev/sdb S"_s} << false;
+    QTest::newRow("state 2 keeps its list")
+        << QStringList{u"sdb 8:16 removable"_s} << QStringList{u"8:16 /dev/sdb S"_s} << false;
 }
 
 void TestFlash::rescanOnlyWithoutDrive()
@@ -447,8 +446,8 @@ void TestFlash::pageImages()
     QVERIFY(makeMachine({}, {}));
     auto flash = makeFlash();
     flash->show();
-    const QList<QStringList> expectedButtons{
-        {u"UstF"_s, u"CrFold"_s, u"xCan"_s}, {u"Per"_s, u"xCan"_s}, {u"CrFold"_s, u"Per"_s, u"xCan"_s}, {u"xCan"_s}};
+    const QList<QStringList> expectedButtons{{u"UstF"_s, u"CrFold"_s, u"xCan"_s}, {u"Per"_s, u"xCan"_s},
+        {u"CrFold"_s, u"Per"_s, u"xCan"_s}, {u"xCan"_s}};
     QCOMPARE(flash->count(), expectedButtons.size());
     for (int i = 0; i < flash->count(); ++i) {
         flash->setCurrentIndex(i);

@@ -23,24 +23,24 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QList<std::pair<QString, QByteArray>> otherFiles {
-    { u"a.bod"_s, "bod a" },
-    { u"b.btr"_s, "btr b" },
-    { u"c.btt"_s, "btt c" },
-    { u"o.ao"_s, "orbs" },
-    { u"zapros.ctl"_s, "q" },
-    { u"s.sb"_s, "sb" },
-    { u"events.ctl"_s, "events" },
-    { u"e.ctl"_s, "e" },
-    { u"fact.ctl"_s, "fact" },
-    { u"uprt.ctl"_s, "uprt" },
-    { u"n.txt"_s, "text" },
-    { u"x.dat"_s, "nobody's" },
+const QList<std::pair<QString, QByteArray>> otherFiles{
+    {u"a.bod"_s, "bod a"},
+    {u"b.btr"_s, "btr b"},
+    {u"c.btt"_s, "btt c"},
+    {u"o.ao"_s, "orbs"},
+    {u"zapros.ctl"_s, "q"},
+    {u"s.sb"_s, "sb"},
+    {u"events.ctl"_s, "events"},
+    {u"e.ctl"_s, "e"},
+    {u"fact.ctl"_s, "fact"},
+    {u"uprt.ctl"_s, "uprt"},
+    {u"n.txt"_s, "text"},
+    {u"x.dat"_s, "nobody's"},
 };
-const QList<std::pair<QString, QByteArray>> localFiles { { u"a.bod"_s, "old a" },
-    { u"zapros.ctl"_s, "old q" }, { u"mine.txt"_s, "mine" } };
+const QList<std::pair<QString, QByteArray>> localFiles{
+    {u"a.bod"_s, "old a"}, {u"zapros.ctl"_s, "old q"}, {u"mine.txt"_s, "mine"}};
 
-const QList<int> allOptions { 2, 3, 8, 9, 10, 11 };
+const QList<int> allOptions{2, 3, 8, 9, 10, 11};
 const QByteArray procIni = "<link to /proc/version>";
 
 // "name=content" of every file of the current installation but its ini, sorted: the local files
@@ -60,8 +60,8 @@ QStringList localWith(const QStringList &copied)
     return listing;
 }
 
-const QStringList databases { u"a.bod"_s, u"b.btr"_s, u"c.btt"_s };
-const QStringList defaults { u"a.bod"_s, u"b.btr"_s, u"c.btt"_s, u"o.ao"_s, u"zapros.ctl"_s };
+const QStringList databases{u"a.bod"_s, u"b.btr"_s, u"c.btt"_s};
+const QStringList defaults{u"a.bod"_s, u"b.btr"_s, u"c.btt"_s, u"o.ao"_s, u"zapros.ctl"_s};
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
@@ -192,57 +192,57 @@ private slots:
 
         const QString other = u"%1/other"_s;
         const QByteArray ini = "Lang=ru\nBASA=C:\\k\\base\nOrb-Sun=7\nDIRBASA=D:\\b\nX=1\n";
-        const QStringList is { u"is"_s };
-        const QList<int> def { 2, 3, 8 };
+        const QStringList is{u"is"_s};
+        const QList<int> def{2, 3, 8};
 
         QTest::newRow("default options")
             << other << def << ini << "Lang=en\n"_ba << QStringList() << 1
             << "Lang=en\n\nBASA=C:\\k\\base\nDIRBASA=D:\\b\nOrb-Sun=7\n"_ba << localWith(defaults) << is;
         QTest::newRow("a key that only begins with BASA")
-            << other << QList<int> { 2 } << "BASAX=1\nBASA=2\nDIRBASA2=3\n"_ba
+            << other << QList<int>{2} << "BASAX=1\nBASA=2\nDIRBASA2=3\n"_ba
             << "A=1"_ba << QStringList() << 1 << "A=1\nBASA=2\n"_ba << localWith(databases) << is;
-        QTest::newRow("Orb- alone") << other << QList<int> { 3 } << "Orb-=1\nOrbit=2\n"_ba
+        QTest::newRow("Orb- alone") << other << QList<int>{3} << "Orb-=1\nOrbit=2\n"_ba
                                     << "A=1"_ba << QStringList() << 1 << "A=1\nOrb-=1\n"_ba
-                                    << localWith({ u"o.ao"_s }) << is;
+                                    << localWith({u"o.ao"_s}) << is;
         QTest::newRow("Orb- key in both inis")
-            << other << QList<int> { 3 } << "Orb-Sun=7\n"_ba
+            << other << QList<int>{3} << "Orb-Sun=7\n"_ba
             << "Orb-Sun=1\nA=1"_ba << QStringList() << 1 << "Orb-Sun=1\nA=1\nOrb-Sun=7\n"_ba
-            << localWith({ u"o.ao"_s }) << is;
-        const QList<std::pair<int, QStringList>> perOption {
-            { 2, databases },
-            { 3, { u"o.ao"_s } },
-            { 8, { u"zapros.ctl"_s } },
-            { 9, { u"s.sb"_s, u"events.ctl"_s, u"e.ctl"_s } },
-            { 10, { u"fact.ctl"_s, u"uprt.ctl"_s } },
-            { 11, { u"n.txt"_s } },
+            << localWith({u"o.ao"_s}) << is;
+        const QList<std::pair<int, QStringList>> perOption{
+            {2, databases},
+            {3, {u"o.ao"_s}},
+            {8, {u"zapros.ctl"_s}},
+            {9, {u"s.sb"_s, u"events.ctl"_s, u"e.ctl"_s}},
+            {10, {u"fact.ctl"_s, u"uprt.ctl"_s}},
+            {11, {u"n.txt"_s}},
         };
         for (const auto &[option, files] : perOption) {
             QTest::addRow("files of option %d", option)
-                << other << QList<int> { option } << "X=1\n"_ba
+                << other << QList<int>{option} << "X=1\n"_ba
                 << "A=1"_ba << QStringList() << 1 << "A=1\n"_ba << localWith(files) << is;
         }
-        QTest::newRow("nothing ticked") << other << QList<int> {} << ini << "A=1"_ba << QStringList() << 1
+        QTest::newRow("nothing ticked") << other << QList<int>{} << ini << "A=1"_ba << QStringList() << 1
                                         << "A=1\n"_ba << localWith({}) << is;
         QTest::newRow("Ok twice appends twice")
-            << other << QList<int> { 2 } << "BASA=2\n"_ba
+            << other << QList<int>{2} << "BASA=2\n"_ba
             << "A=1"_ba << QStringList() << 2 << "A=1\nBASA=2\n\nBASA=2\n"_ba << localWith(databases)
             << (is + is);
         QTest::newRow("other ini missing")
             << other << allOptions << QByteArray() << "A=1"_ba << QStringList() << 1 << "A=1"_ba
-            << localWith({}) << QStringList { u"%1/other/kora.ini"_s };
+            << localWith({}) << QStringList{u"%1/other/kora.ini"_s};
         QTest::newRow("nothing typed") << QString() << allOptions << ini << "A=1"_ba << QStringList() << 1
-                                       << "A=1"_ba << localWith({}) << QStringList { u"/kora.ini"_s };
+                                       << "A=1"_ba << localWith({}) << QStringList{u"/kora.ini"_s};
         QTest::newRow("local ini missing") << other << allOptions << ini << QByteArray() << QStringList() << 1
-                                           << QByteArray() << localWith({}) << QStringList { u"kora.ini"_s };
+                                           << QByteArray() << localWith({}) << QStringList{u"kora.ini"_s};
         QTest::newRow("local ini not writable")
             << other << def << ini << procIni << QStringList() << 1 << procIni << localWith(defaults)
-            << QStringList { u"kora.ini"_s };
+            << QStringList{u"kora.ini"_s};
         QTest::newRow("other directory is the current one")
             << u"%1/cur"_s << allOptions << QByteArray() << "BASA=1\nOrb-A=2"_ba << QStringList() << 1
             << "BASA=1\nOrb-A=2\nBASA=1\nOrb-A=2\n"_ba << localWith({}) << is;
         QTest::newRow("missing fixed-name source")
-            << other << QList<int> { 8 } << ini << "A=1"_ba << QStringList { u"zapros.ctl"_s } << 1
-            << "A=1\n"_ba << localWith({}) << is;
+            << other << QList<int>{8} << ini << "A=1"_ba << QStringList{u"zapros.ctl"_s} << 1 << "A=1\n"_ba
+            << localWith({}) << is;
     }
     void pressOk()
     {

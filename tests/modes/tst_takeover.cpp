@@ -18,20 +18,20 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Every file the options know, one of each kind, plus two that no option takes.
-const QList<std::pair<QString, QByteArray>> otherFiles {
-    { u"a.bod"_s, "bod a" },
-    { u"b.btr"_s, "btr b" },
-    { u"c.btt"_s, "btt c" },
-    { u"o.ao"_s, "orbs" },
-    { u"zapros.ctl"_s, "q" },
-    { u"s.sb"_s, "sb" },
-    { u"events.ctl"_s, "events" },
-    { u"e.ctl"_s, "e" },
-    { u"fact.ctl"_s, "fact" },
-    { u"uprt.ctl"_s, "uprt" },
-    { u"n.txt"_s, "text" },
-    { u"x.dat"_s, "nobody's" },
-    { u"bodies.bod.bak"_s, "no" },
+const QList<std::pair<QString, QByteArray>> otherFiles{
+    {u"a.bod"_s, "bod a"},
+    {u"b.btr"_s, "btr b"},
+    {u"c.btt"_s, "btt c"},
+    {u"o.ao"_s, "orbs"},
+    {u"zapros.ctl"_s, "q"},
+    {u"s.sb"_s, "sb"},
+    {u"events.ctl"_s, "events"},
+    {u"e.ctl"_s, "e"},
+    {u"fact.ctl"_s, "fact"},
+    {u"uprt.ctl"_s, "uprt"},
+    {u"n.txt"_s, "text"},
+    {u"x.dat"_s, "nobody's"},
+    {u"bodies.bod.bak"_s, "no"},
 };
 
 bool writeFile(const QString &path, const QByteArray &content)
@@ -151,30 +151,30 @@ private slots:
         const QByteArray other = "Lang=ru\nBASA=C:\\kora\\base\nOrb-Sun = 7\nDIRBASA=D:\\b\n"
                                  "BASA1=no\nDIRBASAX=no\nOrb-=5\norb-moon=no\nOrbit=no\n";
         QTest::newRow("databases and orbs, in option order")
-            << other << "Lang=en\n"_ba << QList<int> { 2, 3 }
+            << other << "Lang=en\n"_ba << QList<int>{2, 3}
             << "Lang=en\n\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\nOrb-Sun = 7\nOrb-=5\n"_ba;
-        QTest::newRow("databases only") << other << "Lang=en"_ba << QList<int> { 2 }
-                                        << "Lang=en\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\n"_ba;
+        QTest::newRow("databases only")
+            << other << "Lang=en"_ba << QList<int>{2} << "Lang=en\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\n"_ba;
         QTest::newRow("orbs only, Orb- alone included")
-            << other << "Lang=en"_ba << QList<int> { 3 } << "Lang=en\nOrb-Sun = 7\nOrb-=5\n"_ba;
+            << other << "Lang=en"_ba << QList<int>{3} << "Lang=en\nOrb-Sun = 7\nOrb-=5\n"_ba;
         QTest::newRow("file options take no keys")
-            << other << "Lang=en"_ba << QList<int> { 8, 9, 10, 11 } << "Lang=en\n"_ba;
+            << other << "Lang=en"_ba << QList<int>{8, 9, 10, 11} << "Lang=en\n"_ba;
         QTest::newRow("key in both inis: local first, copy after")
             << "Orb-Sun=7\n"_ba
-            << "Orb-Sun=1\nX=2"_ba << QList<int> { 3 } << "Orb-Sun=1\nX=2\nOrb-Sun=7\n"_ba;
+            << "Orb-Sun=1\nX=2"_ba << QList<int>{3} << "Orb-Sun=1\nX=2\nOrb-Sun=7\n"_ba;
         QTest::newRow("key with blanks before the equals sign")
             << "BASA  = x\n"_ba
-            << "A"_ba << QList<int> { 2 } << "A\nBASA  = x\n"_ba;
+            << "A"_ba << QList<int>{2} << "A\nBASA  = x\n"_ba;
         QTest::newRow("line without a value") << "DIRBASA\n"_ba
-                                              << "A"_ba << QList<int> { 2 } << "A\nDIRBASA\n"_ba;
+                                              << "A"_ba << QList<int>{2} << "A\nDIRBASA\n"_ba;
         QTest::newRow("carriage returns dropped")
             << "BASA=x\r\n"_ba
-            << "A=1\r\nB=2"_ba << QList<int> { 2 } << "A=1\nB=2\nBASA=x\n"_ba;
+            << "A=1\r\nB=2"_ba << QList<int>{2} << "A=1\nB=2\nBASA=x\n"_ba;
         QTest::newRow("8-bit text unchanged")
             << "BASA=\xc1\xe0\xe7\xe0\n"_ba
-            << "\xc8\xec\xff=1"_ba << QList<int> { 2 } << "\xc8\xec\xff=1\nBASA=\xc1\xe0\xe7\xe0\n"_ba;
+            << "\xc8\xec\xff=1"_ba << QList<int>{2} << "\xc8\xec\xff=1\nBASA=\xc1\xe0\xe7\xe0\n"_ba;
         QTest::newRow("empty local ini") << "BASA=x"_ba
-                                         << ""_ba << QList<int> { 2 } << "\nBASA=x\n"_ba;
+                                         << ""_ba << QList<int>{2} << "\nBASA=x\n"_ba;
     }
     void iniLines()
     {
@@ -188,28 +188,26 @@ private slots:
         QVERIFY(TakeOver::takeOverInstallation());
         QCOMPARE(readFile(localPath(u"kora.ini"_s)), expected);
         QCOMPARE(readFile(otherPath(u"kora.ini"_s)), otherIni);
-        QCOMPARE(boxTexts(), QStringList { Catalog::displayText("is") });
+        QCOMPARE(boxTexts(), QStringList{Catalog::displayText("is")});
     }
 
     void files_data()
     {
         QTest::addColumn<QList<int>>("options");
         QTest::addColumn<QStringList>("copied");
-        QTest::newRow("none") << QList<int> {} << QStringList {};
-        QTest::newRow("2 databases") << QList<int> { 2 }
-                                     << QStringList { u"a.bod"_s, u"b.btr"_s, u"c.btt"_s };
-        QTest::newRow("3 orbs") << QList<int> { 3 } << QStringList { u"o.ao"_s };
-        QTest::newRow("8 queries") << QList<int> { 8 } << QStringList { u"zapros.ctl"_s };
-        QTest::newRow("9 events") << QList<int> { 9 }
-                                  << QStringList { u"s.sb"_s, u"events.ctl"_s, u"e.ctl"_s };
-        QTest::newRow("10 facts") << QList<int> { 10 } << QStringList { u"fact.ctl"_s, u"uprt.ctl"_s };
-        QTest::newRow("11 texts") << QList<int> { 11 } << QStringList { u"n.txt"_s };
+        QTest::newRow("none") << QList<int>{} << QStringList{};
+        QTest::newRow("2 databases") << QList<int>{2} << QStringList{u"a.bod"_s, u"b.btr"_s, u"c.btt"_s};
+        QTest::newRow("3 orbs") << QList<int>{3} << QStringList{u"o.ao"_s};
+        QTest::newRow("8 queries") << QList<int>{8} << QStringList{u"zapros.ctl"_s};
+        QTest::newRow("9 events") << QList<int>{9} << QStringList{u"s.sb"_s, u"events.ctl"_s, u"e.ctl"_s};
+        QTest::newRow("10 facts") << QList<int>{10} << QStringList{u"fact.ctl"_s, u"uprt.ctl"_s};
+        QTest::newRow("11 texts") << QList<int>{11} << QStringList{u"n.txt"_s};
         QTest::newRow("options outside the table take nothing")
-            << QList<int> { 0, 1, 4, 5, 6, 7, 12, 19 } << QStringList {};
-        QTest::newRow("all") << QList<int> { 2, 3, 8, 9, 10, 11 }
-                             << QStringList { u"a.bod"_s, u"b.btr"_s, u"c.btt"_s, u"o.ao"_s, u"zapros.ctl"_s,
+            << QList<int>{0, 1, 4, 5, 6, 7, 12, 19} << QStringList{};
+        QTest::newRow("all") << QList<int>{2, 3, 8, 9, 10, 11}
+                             << QStringList{u"a.bod"_s, u"b.btr"_s, u"c.btt"_s, u"o.ao"_s, u"zapros.ctl"_s,
                                     u"s.sb"_s, u"events.ctl"_s, u"e.ctl"_s, u"fact.ctl"_s, u"uprt.ctl"_s,
-                                    u"n.txt"_s };
+                                    u"n.txt"_s};
     }
     void files()
     {
@@ -257,10 +255,10 @@ private slots:
             Settings::setValue("Dir1002", ""_ba);
         else
             Settings::setValue("Dir1002", CodePage::fromUnicode(m_root->path()) + '/' + directory);
-        useOptions({ 2, 3, 8, 9, 10, 11 });
+        useOptions({2, 3, 8, 9, 10, 11});
 
         QVERIFY(!TakeOver::takeOverInstallation());
-        QCOMPARE(boxTexts(), QStringList { openWarning(rooted(warning)) });
+        QCOMPARE(boxTexts(), QStringList{openWarning(rooted(warning))});
         QCOMPARE(readFile(localPath(u"a.bod"_s)), "older bod a"_ba);
         QVERIFY(!QFileInfo::exists(localPath(u"zapros.ctl"_s)));
         if (localIni)
@@ -278,10 +276,10 @@ private slots:
         QVERIFY(QFile::link(u"/proc/version"_s, localPath(u"kora.ini"_s)));
         const QByteArray before = readFile(localPath(u"kora.ini"_s));
         QVERIFY(!before.isEmpty());
-        useOptions({ 2, 8 });
+        useOptions({2, 8});
 
         QVERIFY(!TakeOver::takeOverInstallation());
-        QCOMPARE(boxTexts(), QStringList { openWarning(u"kora.ini"_s) });
+        QCOMPARE(boxTexts(), QStringList{openWarning(u"kora.ini"_s)});
         QCOMPARE(readFile(localPath(u"a.bod"_s)), "bod a"_ba);
         QCOMPARE(readFile(localPath(u"zapros.ctl"_s)), "q"_ba);
         QCOMPARE(readFile(localPath(u"kora.ini"_s)), before);
@@ -301,11 +299,11 @@ private slots:
         QFETCH(QString, directory);
         makeInstallations("X=1\n", "BASA=1\nOrb-A=2\n");
         QVERIFY(QFile::link(localPath(QString()), m_root->filePath(u"link"_s)));
-        const QStringList names { u"a.bod"_s, u"o.ao"_s, u"zapros.ctl"_s, u"mine.txt"_s };
+        const QStringList names{u"a.bod"_s, u"o.ao"_s, u"zapros.ctl"_s, u"mine.txt"_s};
         for (const QString &name : names)
             QVERIFY(writeFile(localPath(name), name.toUtf8()));
         Settings::setValue("Dir1002", CodePage::fromUnicode(rooted(directory)));
-        useOptions({ 2, 3, 8, 9, 10, 11 });
+        useOptions({2, 3, 8, 9, 10, 11});
 
         QVERIFY(TakeOver::takeOverInstallation());
         for (const QString &name : names)
@@ -335,7 +333,7 @@ private slots:
         makeInstallations("X=1\n", "A=1\n");
         QVERIFY(QFile::remove(otherPath(name)));
         QVERIFY(writeFile(localPath(name), "local " + name.toUtf8()));
-        useOptions({ option });
+        useOptions({option});
 
         QVERIFY(TakeOver::takeOverInstallation());
         QCOMPARE(readFile(localPath(name)), "local " + name.toUtf8());
@@ -381,7 +379,7 @@ private slots:
         QCOMPARE(readFile(destinationDir + u'/' + name), expected);
         QCOMPARE(readFile(localPath(u"mine.txt"_s)), "mine"_ba);
         // No temporary file is left behind.
-        const QStringList known { u"kora.ini"_s, u"a.bod"_s, u"mine.txt"_s, u"mem"_s, u"taw.tax"_s, name };
+        const QStringList known{u"kora.ini"_s, u"a.bod"_s, u"mine.txt"_s, u"mem"_s, u"taw.tax"_s, name};
         for (const QString &entry : QDir(localPath(QString())).entryList(QDir::Files))
             QVERIFY2(known.contains(entry), qPrintable(entry));
     }

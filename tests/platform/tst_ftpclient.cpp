@@ -110,8 +110,8 @@ void TestFtpClient::downloadWithUser()
     QList<int> seen;
     for (const auto &signal : states)
         seen << signal.at(0).toInt();
-    const QList<int> expected { FtpClient::HostLookup, FtpClient::Connecting, FtpClient::Connected,
-        FtpClient::LoggedIn, FtpClient::Closing, FtpClient::Unconnected };
+    const QList<int> expected{FtpClient::HostLookup, FtpClient::Connecting, FtpClient::Connected,
+        FtpClient::LoggedIn, FtpClient::Closing, FtpClient::Unconnected};
     QCOMPARE(seen, expected);
 
     const QStringList commands = server.commands();
@@ -121,7 +121,7 @@ void TestFtpClient::downloadWithUser()
     QVERIFY(commands.contains(QStringLiteral("PASV")));
     QVERIFY(commands.filter(QStringLiteral("EPSV")).isEmpty());
     QVERIFY(commands.filter(QStringLiteral("PORT")).isEmpty());
-    QCOMPARE(commands.filter(QStringLiteral("RETR")), QStringList { QStringLiteral("RETR ko1.rar") });
+    QCOMPARE(commands.filter(QStringLiteral("RETR")), QStringList{QStringLiteral("RETR ko1.rar")});
     QCOMPARE(commands.last(), QStringLiteral("QUIT"));
 }
 
@@ -180,7 +180,7 @@ void TestFtpClient::uploadFromDeviceAndBytes()
     QCOMPARE(progress.last().at(0).toLongLong(), qint64(m_archive.size()));
     QCOMPARE(progress.last().at(1).toLongLong(), qint64(m_archive.size()));
     QCOMPARE(server.commands().filter(QStringLiteral("STOR")),
-        (QStringList { QStringLiteral("STOR 00042.log"), QStringLiteral("STOR big.bin") }));
+        (QStringList{QStringLiteral("STOR 00042.log"), QStringLiteral("STOR big.bin")}));
 }
 
 void TestFtpClient::failures_data()
@@ -201,32 +201,33 @@ void TestFtpClient::failures_data()
     const QString archive = QStringLiteral("ko1.rar");
     QTest::newRow("host not found") << QStringLiteral("update1.kora.invalid") << true << good << update
                                     << archive << false << qint64(-1) << int(FtpClient::HostNotFound)
-                                    << QStringList { QStringLiteral("update1.kora.invalid"),
-                                           QStringLiteral("not found") };
+                                    << QStringList{QStringLiteral("update1.kora.invalid"),
+                                           QStringLiteral("not found")};
     QTest::newRow("connection refused")
         << local << false << good << update << archive << false << qint64(-1)
-        << int(FtpClient::ConnectionRefused) << QStringList { QStringLiteral("refused"), local };
+        << int(FtpClient::ConnectionRefused) << QStringList{QStringLiteral("refused"), local};
     QTest::newRow("login refused") << local << true << QStringLiteral("wrong") << update << archive << false
                                    << qint64(-1) << int(FtpClient::UnknownError)
-                                   << QStringList { QStringLiteral("Login failed"), QStringLiteral("530") };
+                                   << QStringList{QStringLiteral("Login failed"), QStringLiteral("530")};
     QTest::newRow("missing directory")
         << local << true << good << QStringLiteral("/NOWHERE") << archive << false << qint64(-1)
         << int(FtpClient::UnknownError)
-        << QStringList { QStringLiteral("Changing directory failed"), QStringLiteral("550") };
+        << QStringList{QStringLiteral("Changing directory failed"), QStringLiteral("550")};
     QTest::newRow("missing file") << local << true << good << update << QStringLiteral("ko9.rar") << false
                                   << qint64(-1) << int(FtpClient::UnknownError)
-                                  << QStringList { QStringLiteral("Downloading file failed"),
-                                         QStringLiteral("550") };
+                                  << QStringList{
+                                         QStringLiteral("Downloading file failed"), QStringLiteral("550")};
     QTest::newRow("download cut halfway")
         << local << true << good << update << archive << false << qint64(350 * 1024)
         << int(FtpClient::UnknownError)
-        << QStringList { QStringLiteral("Downloading file failed"), QStringLiteral("closed") };
+        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("closed")};
     QTest::newRow("upload cut halfway")
         << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin") << true
-        << qint64(350 * 1024) << int(FtpClient::UnknownError)
+        << qint64(350 * 1024)
+        << int(FtpClient::UnknownError)
         // The cut reaches the client either as the server's reply or as the reset of the data
         // connection it is still sending on, depending on who is first.
-        << QStringList { QStringLiteral("Uploading file failed"), QStringLiteral("426|Send failure") };
+        << QStringList{QStringLiteral("Uploading file failed"), QStringLiteral("426|Send failure")};
 }
 
 void TestFtpClient::failures()
@@ -272,8 +273,8 @@ void TestFtpClient::failures()
     for (const QString &part : textHas) {
         const QStringList alternatives = part.split(u'|');
         QVERIFY2(std::any_of(alternatives.begin(), alternatives.end(),
-                             [&](const QString &text) { return ftp.errorString().contains(text); }),
-                 qPrintable(ftp.errorString()));
+                     [&](const QString &text) { return ftp.errorString().contains(text); }),
+            qPrintable(ftp.errorString()));
     }
     QCOMPARE(ftp.state(), FtpClient::Unconnected);
     QVERIFY(!ftp.hasPendingCommands());
@@ -326,7 +327,7 @@ void TestFtpClient::nextBatchFromDoneHandler()
     ftp.get(QStringLiteral("ko1.rar"));
     ftp.close();
     QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 30000);
-    QCOMPARE(reports, (QList<bool> { true, false }));
+    QCOMPARE(reports, (QList<bool>{true, false}));
     QCOMPARE(ftp.error(), FtpClient::NoError);
     QCOMPARE(ftp.readAll(), m_archive);
 }

@@ -47,8 +47,8 @@ bool TestProcessStart::writeScript(const QString &name, const QString &output)
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write("#!/bin/sh\necho \"$@\" > \"" + output.toUtf8() + ".tmp\"\nmv \"" + output.toUtf8() + ".tmp\" \""
-               + output.toUtf8() + "\"\n");
+    file.write("#!/bin/sh\necho \"$@\" > \"" + output.toUtf8() + ".tmp\"\nmv \"" + output.toUtf8()
+        + ".tmp\" \"" + output.toUtf8() + "\"\n");
     file.close();
     return file.setPermissions(file.permissions() | QFile::ExeOwner);
 }
@@ -75,8 +75,8 @@ void TestProcessStart::resolve_data()
     QTest::newRow("bare name elsewhere left to the search path")
         << QStringLiteral("sh -c true") << false << QStringLiteral("sh")
         << QStringList{QStringLiteral("-c"), QStringLiteral("true")};
-    QTest::newRow("name with a directory as it stands")
-        << QStringLiteral("./prog a") << false << QStringLiteral("./prog") << QStringList{QStringLiteral("a")};
+    QTest::newRow("name with a directory as it stands") << QStringLiteral(
+        "./prog a") << false << QStringLiteral("./prog") << QStringList{QStringLiteral("a")};
     QTest::newRow("quoted argument") << QStringLiteral("prog \"a b\" c") << true << QStringLiteral("prog")
                                      << QStringList{QStringLiteral("a b"), QStringLiteral("c")};
     QTest::newRow("blank line") << QStringLiteral("   ") << false << QString() << QStringList{};

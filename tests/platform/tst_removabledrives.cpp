@@ -48,9 +48,10 @@ void TestRemovableDrives::mounted_data()
         << QStringList{rootMount, u"8:32 /dev/sdc dvd"_s} << QStringList{};
     QTest::newRow("fixed disk, CD and two sticks in mount order")
         << fixedRoot
-               + QStringList{u"sr0 11:0 removable"_s, u"sdc 8:32 removable"_s, u"sdc1 8:33 none in sdc"_s,
-                             u"sdb 8:16 removable"_s, u"sdb1 8:17 none in sdb"_s}
-        << QStringList{rootMount, u"11:0 /dev/sr0 cdrom"_s, u"8:33 /dev/sdc1 second"_s, u"8:17 /dev/sdb1 first"_s}
+            + QStringList{u"sr0 11:0 removable"_s, u"sdc 8:32 removable"_s, u"sdc1 8:33 none in sdc"_s,
+                u"sdb 8:16 removable"_s, u"sdb1 8:17 none in sdb"_s}
+        << QStringList{rootMount, u"11:0 /dev/sr0 cdrom"_s, u"8:33 /dev/sdc1 second"_s,
+               u"8:17 /dev/sdb1 first"_s}
         << QStringList{u"second"_s, u"first"_s};
     QTest::newRow("a device is found by number when the source does not name it")
         << fixedRoot + QStringList{u"sdb 8:16 removable"_s, u"sdb1 8:17 none in sdb"_s}

@@ -78,35 +78,42 @@ void TestCatalog::lookup_data()
     QTest::newRow("text kept exactly") << QByteArray("NeTak text with  two blanks \n") << QByteArray("NeTak")
                                        << OptionalText("text with  two blanks ");
     QTest::newRow("key alone has no text") << QByteArray("NeTak\n") << QByteArray("NeTak") << none;
-    QTest::newRow("key and blank has empty text") << QByteArray("NeTak \n") << QByteArray("NeTak") << OptionalText("");
-    QTest::newRow("argument with a blank is no key") << QByteArray("Ne Tak x\n") << QByteArray("Ne Tak")
-                                                     << OptionalText("Ne Tak");
-    QTest::newRow("unknown key stands for itself") << QByteArray("A a\n") << QByteArray("B") << OptionalText("B");
+    QTest::newRow("key and blank has empty text")
+        << QByteArray("NeTak \n") << QByteArray("NeTak") << OptionalText("");
+    QTest::newRow("argument with a blank is no key")
+        << QByteArray("Ne Tak x\n") << QByteArray("Ne Tak") << OptionalText("Ne Tak");
+    QTest::newRow("unknown key stands for itself")
+        << QByteArray("A a\n") << QByteArray("B") << OptionalText("B");
     QTest::newRow("empty argument") << QByteArray(" x\n") << QByteArray("") << OptionalText("");
     QTest::newRow("whole key only") << QByteArray("Aster long\nAst short\n") << QByteArray("Ast")
                                     << OptionalText("short");
-    QTest::newRow("key is case-sensitive") << QByteArray("ast lower\n") << QByteArray("Ast") << OptionalText("Ast");
-    QTest::newRow("first occurrence wins") << QByteArray("K one\nK two\n") << QByteArray("K") << OptionalText("one");
-    QTest::newRow("first occurrence without text wins") << QByteArray("K\nK two\n") << QByteArray("K") << none;
+    QTest::newRow("key is case-sensitive")
+        << QByteArray("ast lower\n") << QByteArray("Ast") << OptionalText("Ast");
+    QTest::newRow("first occurrence wins")
+        << QByteArray("K one\nK two\n") << QByteArray("K") << OptionalText("one");
+    QTest::newRow("first occurrence without text wins")
+        << QByteArray("K\nK two\n") << QByteArray("K") << none;
     QTest::newRow("continuation") << QByteArray("Key Hello @rest\nworld\n") << QByteArray("Key")
                                   << OptionalText("Hello world");
     QTest::newRow("comment inside continuation is dropped")
         << QByteArray("Key Hello @\n* note\nworld\n") << QByteArray("Key") << OptionalText("Hello world");
-    QTest::newRow("continuation goes on") << QByteArray("Key a@\nb@x\nc\nNext n\n") << QByteArray("Key")
-                                          << OptionalText("abc");
+    QTest::newRow("continuation goes on")
+        << QByteArray("Key a@\nb@x\nc\nNext n\n") << QByteArray("Key") << OptionalText("abc");
     QTest::newRow("line after continuation is an entry again")
         << QByteArray("Key a@\nb@x\nc\nNext n\n") << QByteArray("Next") << OptionalText("n");
-    QTest::newRow("empty continuation line removes the @") << QByteArray("Key a@\n\nNext n\n")
-                                                           << QByteArray("Key") << OptionalText("a");
-    QTest::newRow("blank-only continuation line is joined") << QByteArray("Key a@\n  \nNext n\n")
-                                                            << QByteArray("Key") << OptionalText("a  ");
-    QTest::newRow("@ kept at end of file") << QByteArray("Key a@x") << QByteArray("Key") << OptionalText("a@x");
-    QTest::newRow("final LF gives one more empty line") << QByteArray("Key a@x\n") << QByteArray("Key")
-                                                        << OptionalText("a");
+    QTest::newRow("empty continuation line removes the @")
+        << QByteArray("Key a@\n\nNext n\n") << QByteArray("Key") << OptionalText("a");
+    QTest::newRow("blank-only continuation line is joined")
+        << QByteArray("Key a@\n  \nNext n\n") << QByteArray("Key") << OptionalText("a  ");
+    QTest::newRow("@ kept at end of file")
+        << QByteArray("Key a@x") << QByteArray("Key") << OptionalText("a@x");
+    QTest::newRow("final LF gives one more empty line")
+        << QByteArray("Key a@x\n") << QByteArray("Key") << OptionalText("a");
     QTest::newRow("CR LF") << QByteArray("Key a\r\nK2 b\r\n") << QByteArray("K2") << OptionalText("b");
-    QTest::newRow("CR anywhere dropped") << QByteArray("Key a\rb\n") << QByteArray("Key") << OptionalText("ab");
-    QTest::newRow("comments and blank lines skipped") << QByteArray("* Key no\n   \n\nKey yes\n")
-                                                      << QByteArray("Key") << OptionalText("yes");
+    QTest::newRow("CR anywhere dropped")
+        << QByteArray("Key a\rb\n") << QByteArray("Key") << OptionalText("ab");
+    QTest::newRow("comments and blank lines skipped")
+        << QByteArray("* Key no\n   \n\nKey yes\n") << QByteArray("Key") << OptionalText("yes");
     QTest::newRow("code page 866 to 1251")
         << QByteArray("Key \x80\x8F\xA0\xAF\xB0\xE0\xEF\xF0\xF1\xF2\n") << QByteArray("Key")
         << OptionalText("\xC0\xCF\xE0\xEF\xB0\xF0\xFF\xA8\xB8\xF2");
@@ -132,8 +139,8 @@ void TestCatalog::missingFileWarnsOnceAndKeysStandForThemselves()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, QStringLiteral("*** Warring"));
     QCOMPARE(boxes.first().text,
-             QStringLiteral("Cannot Open File: ") + QCoreApplication::applicationDirPath()
-                 + QStringLiteral("/nothere.t"));
+        QStringLiteral("Cannot Open File: ") + QCoreApplication::applicationDirPath()
+            + QStringLiteral("/nothere.t"));
     QCOMPARE(Catalog::text("MEM"), OptionalText("MEM"));
     QCOMPARE(Catalog::displayText("Yes[2]"), QStringLiteral("Yes"));
     QCOMPARE(Catalog::list("a/b").items(), (QList<QByteArray>{"a", "b"}));
@@ -182,10 +189,11 @@ void TestCatalog::displayText_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("suffix hidden") << QByteArray("K Yes[2]\n") << QByteArray("K") << QStringLiteral("Yes");
-    QTest::newRow("leading bracket kept") << QByteArray("K [1]Yes\n") << QByteArray("K") << QStringLiteral("[1]Yes");
+    QTest::newRow("leading bracket kept")
+        << QByteArray("K [1]Yes\n") << QByteArray("K") << QStringLiteral("[1]Yes");
     QTest::newRow("first bracket cuts") << QByteArray("K a[b[c]\n") << QByteArray("K") << QStringLiteral("a");
-    QTest::newRow("literal text cut too") << QByteArray("K x\n") << QByteArray("No[.sub] x")
-                                          << QStringLiteral("No");
+    QTest::newRow("literal text cut too")
+        << QByteArray("K x\n") << QByteArray("No[.sub] x") << QStringLiteral("No");
     QTest::newRow("no text is empty") << QByteArray("K\n") << QByteArray("K") << QString();
     QTest::newRow("cyrillic") << QByteArray("K \x8F\xE0\xA8\xA2\xA5\xE2\n") << QByteArray("K")
                               << QString::fromUtf8("Привет");
@@ -208,13 +216,13 @@ void TestCatalog::list_data()
 
     QTest::newRow("split at slash") << QByteArray("Saits one/two/three\n") << QByteArray("Saits")
                                     << QList<QByteArray>{"one", "two", "three"};
-    QTest::newRow("empty pieces dropped, last trimmed") << QByteArray("L a//b/ \n") << QByteArray("L")
-                                                        << QList<QByteArray>{"a", "b"};
-    QTest::newRow("only the last piece trimmed") << QByteArray("L a /b \n") << QByteArray("L")
-                                                 << QList<QByteArray>{"a ", "b"};
+    QTest::newRow("empty pieces dropped, last trimmed")
+        << QByteArray("L a//b/ \n") << QByteArray("L") << QList<QByteArray>{"a", "b"};
+    QTest::newRow("only the last piece trimmed")
+        << QByteArray("L a /b \n") << QByteArray("L") << QList<QByteArray>{"a ", "b"};
     QTest::newRow("key without text") << QByteArray("L\n") << QByteArray("L") << QList<QByteArray>{};
-    QTest::newRow("unknown key split itself") << QByteArray("L x\n") << QByteArray("p/q")
-                                              << QList<QByteArray>{"p", "q"};
+    QTest::newRow("unknown key split itself")
+        << QByteArray("L x\n") << QByteArray("p/q") << QList<QByteArray>{"p", "q"};
 }
 
 void TestCatalog::list()
@@ -234,20 +242,21 @@ void TestCatalog::expanded_data()
 
     QTest::newRow("keys replaced") << QByteArray("Main") << qsizetype(1999) << QByteArray("<a> and <b>");
     QTest::newRow("one level only") << QByteArray("Outer") << qsizetype(1999) << QByteArray("[{A}]");
-    QTest::newRow("unknown name without braces") << QByteArray("Unknown") << qsizetype(1999)
-                                                 << QByteArray("x Nope y");
-    QTest::newRow("key without text inserts nothing") << QByteArray("Empty") << qsizetype(1999)
-                                                      << QByteArray("xy");
-    QTest::newRow("unclosed brace kept literally") << QByteArray("Open") << qsizetype(1999)
-                                                   << QByteArray("<a> {A");
-    QTest::newRow("empty braces insert nothing") << QByteArray("Braces") << qsizetype(1999) << QByteArray("ab");
+    QTest::newRow("unknown name without braces")
+        << QByteArray("Unknown") << qsizetype(1999) << QByteArray("x Nope y");
+    QTest::newRow("key without text inserts nothing")
+        << QByteArray("Empty") << qsizetype(1999) << QByteArray("xy");
+    QTest::newRow("unclosed brace kept literally")
+        << QByteArray("Open") << qsizetype(1999) << QByteArray("<a> {A");
+    QTest::newRow("empty braces insert nothing")
+        << QByteArray("Braces") << qsizetype(1999) << QByteArray("ab");
     QTest::newRow("trailing blanks removed") << QByteArray("Trail") << qsizetype(1999) << QByteArray("t");
-    QTest::newRow("inserted text keeps its blanks") << QByteArray("Blank") << qsizetype(1999)
-                                                    << QByteArray("1 sp  2");
+    QTest::newRow("inserted text keeps its blanks")
+        << QByteArray("Blank") << qsizetype(1999) << QByteArray("1 sp  2");
     QTest::newRow("cut at the buffer") << QByteArray("Main") << qsizetype(6) << QByteArray("<a> an");
     QTest::newRow("cut inside an insertion") << QByteArray("Main") << qsizetype(2) << QByteArray("<a");
-    QTest::newRow("literal text expanded too") << QByteArray("plain text {A}") << qsizetype(1999)
-                                               << QByteArray("plain text <a>");
+    QTest::newRow("literal text expanded too")
+        << QByteArray("plain text {A}") << qsizetype(1999) << QByteArray("plain text <a>");
 }
 
 void TestCatalog::expanded()
@@ -281,11 +290,12 @@ void TestCatalog::badInputNeverBreaksTheLoad_data()
     QTest::newRow("only @ lines, no final LF") << QByteArray("@\n@\n@") << QByteArray("@") << OptionalText();
     QTest::newRow("binary bytes") << QByteArray("Bin \x00\x01\xFF\x7F\n", 9) << QByteArray("Bin")
                                   << OptionalText(QByteArray("\x00\x01\xFF\x7F", 4));
-    QTest::newRow("NUL in a key") << QByteArray("B\x00n x\n", 6) << QByteArray("B\x00n", 3) << OptionalText("x");
-    QTest::newRow("megabyte line") << "Long " + QByteArray(1 << 20, 'x') + "\n" << QByteArray("Long")
-                                   << OptionalText(QByteArray(1 << 20, 'x'));
-    QTest::newRow("long continuation chain") << "Chain " + QByteArray("a@\n").repeated(50000) + "end\n"
-                                             << QByteArray("Chain") << OptionalText(QByteArray(50000, 'a') + "end");
+    QTest::newRow("NUL in a key") << QByteArray("B\x00n x\n", 6) << QByteArray("B\x00n", 3)
+                                  << OptionalText("x");
+    QTest::newRow("megabyte line") << "Long " + QByteArray(1 << 20, 'x') + "\n"
+                                   << QByteArray("Long") << OptionalText(QByteArray(1 << 20, 'x'));
+    QTest::newRow("long continuation chain") << "Chain " + QByteArray("a@\n").repeated(50000)
+            + "end\n" << QByteArray("Chain") << OptionalText(QByteArray(50000, 'a') + "end");
     QTest::newRow("only comments") << QByteArray("*\n* x\n") << QByteArray("x") << OptionalText("x");
     QTest::newRow("empty file") << QByteArray() << QByteArray("x") << OptionalText("x");
 }

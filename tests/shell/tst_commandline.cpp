@@ -27,14 +27,13 @@ void TestCommandLine::parse_data()
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<bool>("startsProgram");
 
-    QTest::newRow("no arguments") << Arguments{} << QByteArray("Up") << 3 << QByteArray("kora10.exe") << QByteArray()
-                                  << QByteArray() << true;
+    QTest::newRow("no arguments") << Arguments{} << QByteArray("Up") << 3 << QByteArray("kora10.exe")
+                                  << QByteArray() << QByteArray() << true;
     QTest::newRow("directory dropped, bare argument appended")
         << Arguments{"F=Conf", "P=C:\\Prog\\kora10.exe", "-x"} << QByteArray("Conf") << 2
         << QByteArray("kora10.exe -x") << QByteArray() << QByteArray() << true;
-    QTest::newRow("key switches appending off")
-        << Arguments{"P=abc", "F=Up", "def"} << QByteArray("Up") << 3 << QByteArray("abc") << QByteArray()
-        << QByteArray() << true;
+    QTest::newRow("key switches appending off") << Arguments{"P=abc", "F=Up", "def"} << QByteArray("Up") << 3
+                                                << QByteArray("abc") << QByteArray() << QByteArray() << true;
     QTest::newRow("unknown key switches appending off too")
         << Arguments{"P=abc", "X=1", "def"} << QByteArray("Up") << 3 << QByteArray("abc") << QByteArray()
         << QByteArray() << true;
@@ -47,8 +46,8 @@ void TestCommandLine::parse_data()
         << Arguments{"F=Up", "P=kora10.exe", "D:\\Data"} << QByteArray("Up") << 3 << QByteArray("Data")
         << QByteArray() << QByteArray() << true;
     QTest::newRow("forward slashes are no separators")
-        << Arguments{"F=Flash", "P=/opt/kora/kora10"} << QByteArray("Flash") << 4 << QByteArray("/opt/kora/kora10")
-        << QByteArray() << QByteArray() << true;
+        << Arguments{"F=Flash", "P=/opt/kora/kora10"} << QByteArray("Flash") << 4
+        << QByteArray("/opt/kora/kora10") << QByteArray() << QByteArray() << true;
     QTest::newRow("-a wins over F") << Arguments{"-a", "F=Up"} << QByteArray("Ast") << 0
                                     << QByteArray("kora10.exe") << QByteArray() << QByteArray() << false;
     QTest::newRow("-a is never appended") << Arguments{"-a", "P=prog", "x"} << QByteArray("Ast") << 0
@@ -57,27 +56,30 @@ void TestCommandLine::parse_data()
         << Arguments{"F=Conf", "-a"} << QByteArray("Conf") << 2 << QByteArray("kora10.exe") << QByteArray()
         << QByteArray() << true;
     QTest::newRow("Ast keeps its directory and never starts")
-        << Arguments{"F=Ast", "P=C:\\K\\kora10.exe"} << QByteArray("Ast") << 0 << QByteArray("C:\\K\\kora10.exe")
-        << QByteArray() << QByteArray() << false;
-    QTest::newRow("key is case-sensitive") << Arguments{"f=Conf"} << QByteArray("Up") << 3
-                                           << QByteArray("kora10.exe") << QByteArray() << QByteArray() << true;
-    QTest::newRow("mode name is case-sensitive") << Arguments{"F=up"} << QByteArray("up") << -1
-                                                 << QByteArray("kora10.exe") << QByteArray() << QByteArray() << false;
+        << Arguments{"F=Ast", "P=C:\\K\\kora10.exe"} << QByteArray("Ast") << 0
+        << QByteArray("C:\\K\\kora10.exe") << QByteArray() << QByteArray() << false;
+    QTest::newRow("key is case-sensitive")
+        << Arguments{"f=Conf"} << QByteArray("Up") << 3 << QByteArray("kora10.exe") << QByteArray()
+        << QByteArray() << true;
+    QTest::newRow("mode name is case-sensitive")
+        << Arguments{"F=up"} << QByteArray("up") << -1 << QByteArray("kora10.exe") << QByteArray()
+        << QByteArray() << false;
     QTest::newRow("empty mode name") << Arguments{"F="} << QByteArray() << -1 << QByteArray("kora10.exe")
                                      << QByteArray() << QByteArray() << false;
     QTest::newRow("blanks around =") << Arguments{"F  =  Conf", "UF = ko1 "} << QByteArray("Conf") << 2
-                                     << QByteArray("kora10.exe") << QByteArray("ko1 ") << QByteArray() << true;
-    QTest::newRow("later keys overwrite") << Arguments{"F=Conf", "F=Flash", "VER=1", "VER=2"}
-                                          << QByteArray("Flash") << 4 << QByteArray("kora10.exe") << QByteArray()
-                                          << QByteArray("2") << true;
-    QTest::newRow("value after the first =") << Arguments{"P=a=b"} << QByteArray("Up") << 3 << QByteArray("a=b")
-                                             << QByteArray() << QByteArray() << true;
+                                     << QByteArray("kora10.exe") << QByteArray("ko1 ") << QByteArray()
+                                     << true;
+    QTest::newRow("later keys overwrite")
+        << Arguments{"F=Conf", "F=Flash", "VER=1", "VER=2"} << QByteArray("Flash") << 4
+        << QByteArray("kora10.exe") << QByteArray() << QByteArray("2") << true;
+    QTest::newRow("value after the first =") << Arguments{"P=a=b"} << QByteArray("Up") << 3
+                                             << QByteArray("a=b") << QByteArray() << QByteArray() << true;
     QTest::newRow("update file cut at 19, version at 9")
         << Arguments{"UF=" + QByteArray(25, 'u'), "VER=123456789012"} << QByteArray("Up") << 3
         << QByteArray("kora10.exe") << QByteArray(19, 'u') << QByteArray("123456789") << true;
     QTest::newRow("argument cut at 299 before the split")
-        << Arguments{"P=" + QByteArray(500, 'p')} << QByteArray("Up") << 3 << QByteArray(297, 'p') << QByteArray()
-        << QByteArray() << true;
+        << Arguments{"P=" + QByteArray(500, 'p')} << QByteArray("Up") << 3 << QByteArray(297, 'p')
+        << QByteArray() << QByteArray() << true;
     QTest::newRow("mode name cut with the argument")
         << Arguments{"F=" + QByteArray(400, 'm')} << QByteArray(297, 'm') << -1 << QByteArray("kora10.exe")
         << QByteArray() << QByteArray() << false;
@@ -118,8 +120,8 @@ void TestCommandLine::wordFile_data()
     QTest::addColumn<bool>("hasWordFile");
     QTest::addColumn<QByteArray>("wordFile");
 
-    QTest::newRow("second argument, raw") << Arguments{"F=Word", "C:\\out\\a=b.txt"} << true
-                                          << QByteArray("C:\\out\\a=b.txt");
+    QTest::newRow("second argument, raw")
+        << Arguments{"F=Word", "C:\\out\\a=b.txt"} << true << QByteArray("C:\\out\\a=b.txt");
     QTest::newRow("not cut") << Arguments{"F=Word", QByteArray(1000, 'w')} << true << QByteArray(1000, 'w');
     QTest::newRow("too few arguments") << Arguments{"F=Word"} << false << QByteArray();
 }

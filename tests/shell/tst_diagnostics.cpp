@@ -26,8 +26,7 @@ QByteArray readLog()
 }
 
 // Runs `body` in a child process; returns its wait status.
-template<typename Body>
-int inChild(Body body)
+template <typename Body> int inChild(Body body)
 {
     const pid_t pid = fork();
     if (pid == 0) {
@@ -175,7 +174,8 @@ void TestDiagnostics::formattedWarningIsCutAt400()
 void TestDiagnostics::fileOpenWarningWritesCodePage1251()
 {
     Diagnostics::fileOpenWarning(QString::fromUtf8("Данные/tavx.in"));
-    QCOMPARE(Diagnostics::recordedBoxes().first().text, QString::fromUtf8("Cannot Open File: Данные/tavx.in"));
+    QCOMPARE(
+        Diagnostics::recordedBoxes().first().text, QString::fromUtf8("Cannot Open File: Данные/tavx.in"));
     QCOMPARE(readLog(), QByteArray("** **\nCannot Open File: \xC4\xE0\xED\xED\xFB\xE5/tavx.in\n"));
 }
 
@@ -230,8 +230,7 @@ void TestDiagnostics::errorBoxEndsWithExitCode1()
     try {
         Diagnostics::error("MEM");
         QFAIL("error() returned");
-    } catch (const ErrorExit &) {
-    }
+    } catch (const ErrorExit &) { }
     const auto boxes = Diagnostics::recordedBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, QStringLiteral("*** Error"));

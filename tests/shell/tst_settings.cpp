@@ -86,27 +86,30 @@ void TestSettings::load_data()
 
     QTest::newRow("first options and a value")
         << QByteArray("Ov=1 2 3\nLang=ru\n") << Options{1, 2, 3, 0} << Values{{"Lang", "ru"}} << 16 << 0;
-    QTest::newRow("font sizes with blanks around =")
-        << QByteArray("hFont = 12\nhFdia=9\n") << Options{} << Values{{"hFont", "12"}, {"hFdia", "9"}} << 12 << 9;
-    QTest::newRow("low 8 bits") << QByteArray("Ov=300 -1 256 255\n") << Options{44, 255, 0, 255} << Values{} << 16
-                                << 0;
-    QTest::newRow("not numbers read as 0") << QByteArray("Ov=x 7y 5\n") << Options{0, 7, 5} << Values{} << 16 << 0;
-    QTest::newRow("extra numbers ignored")
-        << QByteArray("Ov=" + QByteArray("9 ").repeated(10000) + "\n") << Options(20, 9) << Values{} << 16 << 0;
-    QTest::newRow("Ov is exact") << QByteArray("ov=5\nOv =6\n") << Options{6} << Values{{"ov", "5"}} << 16 << 0;
+    QTest::newRow("font sizes with blanks around =") << QByteArray("hFont = 12\nhFdia=9\n") << Options{}
+                                                     << Values{{"hFont", "12"}, {"hFdia", "9"}} << 12 << 9;
+    QTest::newRow("low 8 bits") << QByteArray("Ov=300 -1 256 255\n") << Options{44, 255, 0, 255} << Values{}
+                                << 16 << 0;
+    QTest::newRow("not numbers read as 0")
+        << QByteArray("Ov=x 7y 5\n") << Options{0, 7, 5} << Values{} << 16 << 0;
+    QTest::newRow("extra numbers ignored") << QByteArray("Ov=" + QByteArray("9 ").repeated(10000) + "\n")
+                                           << Options(20, 9) << Values{} << 16 << 0;
+    QTest::newRow("Ov is exact") << QByteArray("ov=5\nOv =6\n") << Options{6} << Values{{"ov", "5"}} << 16
+                                 << 0;
     QTest::newRow("lines without = and blank lines ignored")
         << QByteArray("nothing here\n   \n\nA=1\n") << Options{} << Values{{"A", "1"}} << 16 << 0;
-    QTest::newRow("CR LF accepted") << QByteArray("Ov=4\r\nA=x\r\n") << Options{4} << Values{{"A", "x"}} << 16 << 0;
-    QTest::newRow("name keeps leading blanks") << QByteArray("  hFont  =  12 \n") << Options{}
-                                               << Values{{"  hFont", "12"}} << 16 << 0;
-    QTest::newRow("value after first =") << QByteArray("Path=a=b\n") << Options{} << Values{{"Path", "a=b"}} << 16
-                                         << 0;
-    QTest::newRow("asterisk is no comment here") << QByteArray("*A=1\n") << Options{} << Values{{"*A", "1"}} << 16
-                                                 << 0;
-    QTest::newRow("later line replaces") << QByteArray("A=1\nB=2\nA=3\n") << Options{}
-                                         << Values{{"A", "3"}, {"B", "2"}} << 16 << 0;
-    QTest::newRow("font size not a number") << QByteArray("hFont=big\n") << Options{} << Values{{"hFont", "big"}}
-                                            << 0 << 0;
+    QTest::newRow("CR LF accepted") << QByteArray("Ov=4\r\nA=x\r\n") << Options{4} << Values{{"A", "x"}} << 16
+                                    << 0;
+    QTest::newRow("name keeps leading blanks")
+        << QByteArray("  hFont  =  12 \n") << Options{} << Values{{"  hFont", "12"}} << 16 << 0;
+    QTest::newRow("value after first =")
+        << QByteArray("Path=a=b\n") << Options{} << Values{{"Path", "a=b"}} << 16 << 0;
+    QTest::newRow("asterisk is no comment here")
+        << QByteArray("*A=1\n") << Options{} << Values{{"*A", "1"}} << 16 << 0;
+    QTest::newRow("later line replaces")
+        << QByteArray("A=1\nB=2\nA=3\n") << Options{} << Values{{"A", "3"}, {"B", "2"}} << 16 << 0;
+    QTest::newRow("font size not a number")
+        << QByteArray("hFont=big\n") << Options{} << Values{{"hFont", "big"}} << 0 << 0;
     QTest::newRow("binary bytes") << QByteArray("K=\x01\xFF\x00z\n", 7) << Options{}
                                   << Values{{"K", QByteArray("\x01\xFF\x00z", 4)}} << 16 << 0;
 }
@@ -142,19 +145,18 @@ void TestSettings::savedBytes_data()
     QTest::newRow("all twenty, wide numbers")
         << QByteArray("Ov=255 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 300\n")
         << QByteArray("Ov=255 1 2 3 4 5 6 7 8 9   10 11 12 13 14 15 16 17 18 44 \n");
-    QTest::newRow("(null) and dot names never written")
-        << QByteArray("A=(null)\n.tmp=x\nB=b\n")
-        << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nB=b\n");
+    QTest::newRow("(null) and dot names never written") << QByteArray(
+        "A=(null)\n.tmp=x\nB=b\n") << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nB=b\n");
     QTest::newRow("font sizes written back unchanged")
         << QByteArray("hFont = 12 \nhFdia=x\n")
         << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nhFont=12\nhFdia=x\n");
-    QTest::newRow("empty value kept") << QByteArray("E=\n")
-                                      << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nE=\n");
-    QTest::newRow("CR LF becomes LF") << QByteArray("A=1\r\n")
-                                      << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nA=1\n");
+    QTest::newRow("empty value kept")
+        << QByteArray("E=\n") << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nE=\n");
+    QTest::newRow("CR LF becomes LF")
+        << QByteArray("A=1\r\n") << QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nA=1\n");
     QTest::newRow("long value") << "V=" + QByteArray(100000, 'v') + "\n"
-                                << "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nV=" + QByteArray(100000, 'v')
-                                       + "\n";
+                                << "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nV="
+            + QByteArray(100000, 'v') + "\n";
 }
 
 void TestSettings::savedBytes()
@@ -173,9 +175,9 @@ void TestSettings::setValue()
     Settings::setValue("A", QByteArrayView("1"));
     Settings::setValue("B", QByteArrayView("2  "));
     Settings::setValue("C", QByteArrayView("3"));
-    Settings::setValue("A", QByteArrayView("new"));     // replaced in place
-    Settings::setValue("C", std::nullopt);              // made absent
-    Settings::setValue("D", std::nullopt);              // nothing for a new name
+    Settings::setValue("A", QByteArrayView("new")); // replaced in place
+    Settings::setValue("C", std::nullopt); // made absent
+    Settings::setValue("D", std::nullopt); // nothing for a new name
     Settings::setValue(".tmp", QByteArrayView("hidden"));
     Settings::setValue("N", QByteArrayView("(null)"));
     QCOMPARE(Settings::value("A"), std::optional<QByteArray>("new"));
@@ -190,7 +192,7 @@ void TestSettings::setValue()
     Settings::options()[0] = 7;
     QVERIFY(Settings::save(QStringLiteral("tavx.in")));
     QCOMPARE(readFile(QStringLiteral("tavx.in")),
-             QByteArray("Ov=7 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nA=new\nB=2\nC=again\n"));
+        QByteArray("Ov=7 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nA=new\nB=2\nC=again\n"));
 }
 
 void TestSettings::missingFileGivesDefaults()
@@ -205,8 +207,8 @@ void TestSettings::missingFileGivesDefaults()
     QCOMPARE(int(Settings::options()[19]), 0);
     // The end of the first run creates the file.
     QVERIFY(Settings::save(QStringLiteral("tavx.in")));
-    QCOMPARE(readFile(QStringLiteral("tavx.in")),
-             QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \n"));
+    QCOMPARE(
+        readFile(QStringLiteral("tavx.in")), QByteArray("Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \n"));
 }
 
 void TestSettings::failedSaveWarnsAndKeepsTheOldFile_data()
@@ -252,7 +254,8 @@ void TestSettings::aWriteThatFailsHalfwayLeavesThePreviousFile()
         setrlimit(RLIMIT_FSIZE, &limit);
         const bool saved = Settings::save(QStringLiteral("tavx.in"));
         const auto boxes = Diagnostics::recordedBoxes();
-        const bool warned = boxes.size() == 1 && boxes.first().text == QStringLiteral("Cannot Open File: tavx.in");
+        const bool warned
+            = boxes.size() == 1 && boxes.first().text == QStringLiteral("Cannot Open File: tavx.in");
         _exit(!saved && warned ? 0 : 1);
     }
     int status = 0;
@@ -262,7 +265,7 @@ void TestSettings::aWriteThatFailsHalfwayLeavesThePreviousFile()
     QCOMPARE(readFile(QStringLiteral("tavx.in")), previous);
     // Nothing half-written is left beside it (the log holds the warning).
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
-             (QStringList{QStringLiteral("tavx.in"), QStringLiteral("taw.tax")}));
+        (QStringList{QStringLiteral("tavx.in"), QStringLiteral("taw.tax")}));
 }
 
 void TestSettings::styleSheet_data()
@@ -301,8 +304,8 @@ void TestSettings::missingStyleSheetWarnsWithItsPath()
     const auto boxes = Diagnostics::recordedBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().text,
-             QStringLiteral("Cannot Open File: ") + QCoreApplication::applicationDirPath()
-                 + QStringLiteral("/nothere.qss"));
+        QStringLiteral("Cannot Open File: ") + QCoreApplication::applicationDirPath()
+            + QStringLiteral("/nothere.qss"));
     QCOMPARE(qApp->styleSheet(), QStringLiteral("QLabel { }"));
     qApp->setStyleSheet(QString());
 }

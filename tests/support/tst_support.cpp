@@ -49,16 +49,19 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("significant");
         QTest::addColumn<ByteList>("expected");
-        QTest::newRow("crlf, last line without lf") << QByteArray("a\r\nb") << false << ByteList{"a", "b", "<end>"};
-        QTest::newRow("final lf gives one empty line") << QByteArray("a\n") << false << ByteList{"a", "", "<end>"};
+        QTest::newRow("crlf, last line without lf")
+            << QByteArray("a\r\nb") << false << ByteList{"a", "b", "<end>"};
+        QTest::newRow("final lf gives one empty line")
+            << QByteArray("a\n") << false << ByteList{"a", "", "<end>"};
         QTest::newRow("empty file gives one empty line") << QByteArray() << false << ByteList{"", "<end>"};
-        QTest::newRow("cr anywhere is dropped") << QByteArray("x\ry\rz\n") << false << ByteList{"xyz", "", "<end>"};
-        QTest::newRow("binary bytes kept") << QByteArray("a\0b\xff\n", 5) << false
-                                           << ByteList{QByteArray("a\0b\xff", 4), "", "<end>"};
-        QTest::newRow("significant skips comments and blanks")
-            << QByteArray("* note\n   \n\nkey text\n*x\n last") << true << ByteList{"key text", " last", "<end>"};
-        QTest::newRow("significant line may begin with blanks") << QByteArray("  a\n") << true
-                                                                << ByteList{"  a", "<end>"};
+        QTest::newRow("cr anywhere is dropped")
+            << QByteArray("x\ry\rz\n") << false << ByteList{"xyz", "", "<end>"};
+        QTest::newRow("binary bytes kept")
+            << QByteArray("a\0b\xff\n", 5) << false << ByteList{QByteArray("a\0b\xff", 4), "", "<end>"};
+        QTest::newRow("significant skips comments and blanks") << QByteArray(
+            "* note\n   \n\nkey text\n*x\n last") << true << ByteList{"key text", " last", "<end>"};
+        QTest::newRow("significant line may begin with blanks")
+            << QByteArray("  a\n") << true << ByteList{"  a", "<end>"};
     }
     void readLine()
     {
@@ -79,13 +82,14 @@ private slots:
         QTest::addColumn<int>("flags");
         QTest::addColumn<ByteList>("expected");
         QTest::newRow("no flags") << 0 << ByteList{"  a   b  ", "", "* c", "\x80\xe0\xf0", ""};
-        QTest::newRow("skip blank") << int(TextFile::SkipBlankLines) << ByteList{"  a   b  ", "* c", "\x80\xe0\xf0"};
-        QTest::newRow("skip comments") << int(TextFile::SkipComments)
-                                       << ByteList{"  a   b  ", "", "\x80\xe0\xf0", ""};
+        QTest::newRow("skip blank") << int(TextFile::SkipBlankLines)
+                                    << ByteList{"  a   b  ", "* c", "\x80\xe0\xf0"};
+        QTest::newRow("skip comments")
+            << int(TextFile::SkipComments) << ByteList{"  a   b  ", "", "\x80\xe0\xf0", ""};
         QTest::newRow("normalise") << int(TextFile::SkipBlankLines | TextFile::NormaliseBlanks)
                                    << ByteList{"a b", "* c", "\x80\xe0\xf0"};
-        QTest::newRow("convert 866") << int(TextFile::SkipBlankLines | TextFile::SkipComments | TextFile::ConvertCp866)
-                                     << ByteList{"  a   b  ", "\xc0\xf0\xa8"};
+        QTest::newRow("convert 866") << int(TextFile::SkipBlankLines | TextFile::SkipComments
+            | TextFile::ConvertCp866) << ByteList{"  a   b  ", "\xc0\xf0\xa8"};
     }
     void readLines()
     {
@@ -111,7 +115,8 @@ private slots:
         QTest::newRow("empty list, silent") << 0 << false << 0;
         QTest::newRow("null") << int(TextFile::NullWhenMissing) << true << 0;
         QTest::newRow("warning") << int(TextFile::WarnWhenMissing) << false << 1;
-        QTest::newRow("null and warning") << int(TextFile::NullWhenMissing | TextFile::WarnWhenMissing) << true << 1;
+        QTest::newRow("null and warning")
+            << int(TextFile::NullWhenMissing | TextFile::WarnWhenMissing) << true << 1;
     }
     void readLinesMissing()
     {
@@ -137,9 +142,10 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<bool>("hasValue");
         QTest::addColumn<QByteArray>("value");
-        QTest::newRow("blanks kept where they belong") << QByteArray("  hFont  =  12 ") << QByteArray("  hFont") << true
-                                                       << QByteArray("12 ");
-        QTest::newRow("first = splits") << QByteArray("a=b=c") << QByteArray("a") << true << QByteArray("b=c");
+        QTest::newRow("blanks kept where they belong")
+            << QByteArray("  hFont  =  12 ") << QByteArray("  hFont") << true << QByteArray("12 ");
+        QTest::newRow("first = splits")
+            << QByteArray("a=b=c") << QByteArray("a") << true << QByteArray("b=c");
         QTest::newRow("empty value") << QByteArray("F=") << QByteArray("F") << true << QByteArray();
         QTest::newRow("no =") << QByteArray("bare  ") << QByteArray("bare") << false << QByteArray();
     }

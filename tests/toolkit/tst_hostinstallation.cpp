@@ -83,29 +83,29 @@ void TestHostInstallation::ephemerisDirectory_data()
     QTest::addColumn<QString>("expected"); // empty: not found
 
     QTest::newRow("listed folder wins over the current one")
-        << QStringList { QStringLiteral("eph/") }
-        << QStringList { QStringLiteral("eph/PLP018.E1"), QStringLiteral("PLP018.E1") } << QStringList {}
+        << QStringList{QStringLiteral("eph/")}
+        << QStringList{QStringLiteral("eph/PLP018.E1"), QStringLiteral("PLP018.E1")} << QStringList{}
         << QStringLiteral("eph/");
     QTest::newRow("comments and blank lines are no candidates")
-        << QStringList { QStringLiteral("* eph/"), QStringLiteral("   "), QStringLiteral("eph2/") }
-        << QStringList { QStringLiteral("eph/PLP018.E1"), QStringLiteral("eph2/PLP018.E1") } << QStringList {}
+        << QStringList{QStringLiteral("* eph/"), QStringLiteral("   "), QStringLiteral("eph2/")}
+        << QStringList{QStringLiteral("eph/PLP018.E1"), QStringLiteral("eph2/PLP018.E1")} << QStringList{}
         << QStringLiteral("eph2/");
     QTest::newRow("listed folders without the marker fall back to the current one")
-        << QStringList { QStringLiteral("nowhere/"), QStringLiteral("empty/") }
-        << QStringList { QStringLiteral("empty/other.se1"), QStringLiteral("PLP018.E1") } << QStringList {}
+        << QStringList{QStringLiteral("nowhere/"), QStringLiteral("empty/")}
+        << QStringList{QStringLiteral("empty/other.se1"), QStringLiteral("PLP018.E1")} << QStringList{}
         << QStringLiteral("./");
     QTest::newRow("a line without separator is used as it stands")
-        << QStringList { QStringLiteral("ephX") } << QStringList { QStringLiteral("ephXPLP018.E1") }
-        << QStringList {} << QStringLiteral("ephX");
+        << QStringList{QStringLiteral("ephX")} << QStringList{QStringLiteral("ephXPLP018.E1")}
+        << QStringList{} << QStringLiteral("ephX");
     QTest::newRow("current directory before the drives")
-        << QStringList {} << QStringList { QStringLiteral("PLP018.E1"), QStringLiteral("d1/PLP018.E1") }
-        << QStringList { QStringLiteral("d1/") } << QStringLiteral("./");
+        << QStringList{} << QStringList{QStringLiteral("PLP018.E1"), QStringLiteral("d1/PLP018.E1")}
+        << QStringList{QStringLiteral("d1/")} << QStringLiteral("./");
     QTest::newRow("drives in their order")
-        << QStringList {} << QStringList { QStringLiteral("d2/PLP018.E1"), QStringLiteral("d3/PLP018.E1") }
-        << QStringList { QStringLiteral("d1/"), QStringLiteral("d2/"), QStringLiteral("d3/") }
+        << QStringList{} << QStringList{QStringLiteral("d2/PLP018.E1"), QStringLiteral("d3/PLP018.E1")}
+        << QStringList{QStringLiteral("d1/"), QStringLiteral("d2/"), QStringLiteral("d3/")}
         << QStringLiteral("d2/");
-    QTest::newRow("nowhere") << QStringList { QStringLiteral("eph/") } << QStringList {}
-                             << QStringList { QStringLiteral("d1/") } << QString();
+    QTest::newRow("nowhere") << QStringList{QStringLiteral("eph/")} << QStringList{}
+                             << QStringList{QStringLiteral("d1/")} << QString();
 }
 
 void TestHostInstallation::ephemerisDirectory()
@@ -192,30 +192,29 @@ void TestHostInstallation::selectLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList lines { QStringLiteral("Orb-1=5"), QStringLiteral("Lang=ru"), QStringLiteral("Orbit=3"),
-        QStringLiteral("Orb=2") };
+    const QStringList lines{QStringLiteral("Orb-1=5"), QStringLiteral("Lang=ru"), QStringLiteral("Orbit=3"),
+        QStringLiteral("Orb=2")};
     QTest::newRow("prefix and exact name") << QStringLiteral(
-        "Orb-*,Lang") << lines << QStringList { QStringLiteral("Orb-1=5"), QStringLiteral("Lang=ru") };
+        "Orb-*,Lang") << lines << QStringList{QStringLiteral("Orb-1=5"), QStringLiteral("Lang=ru")};
     QTest::newRow("no star: whole name only")
-        << QStringLiteral("Orb") << lines << QStringList { QStringLiteral("Orb=2") };
+        << QStringLiteral("Orb") << lines << QStringList{QStringLiteral("Orb=2")};
     QTest::newRow("order of the lines, each once")
         << QStringLiteral("Orb*,Orb-*") << lines
-        << QStringList { QStringLiteral("Orb-1=5"), QStringLiteral("Orbit=3"), QStringLiteral("Orb=2") };
+        << QStringList{QStringLiteral("Orb-1=5"), QStringLiteral("Orbit=3"), QStringLiteral("Orb=2")};
     QTest::newRow("blanks around the name are not part of it")
-        << QStringLiteral("Lang")
-        << QStringList { QStringLiteral("  Lang = en"), QStringLiteral("Language=de") }
-        << QStringList { QStringLiteral("  Lang = en") };
+        << QStringLiteral("Lang") << QStringList{QStringLiteral("  Lang = en"), QStringLiteral("Language=de")}
+        << QStringList{QStringLiteral("  Lang = en")};
     QTest::newRow("patterns are not trimmed")
-        << QStringLiteral("Orb-*, Lang") << lines << QStringList { QStringLiteral("Orb-1=5") };
+        << QStringLiteral("Orb-*, Lang") << lines << QStringList{QStringLiteral("Orb-1=5")};
     QTest::newRow("a star matches everything") << QStringLiteral("*") << lines << lines;
     QTest::newRow("only 19 characters of a pattern count")
         << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV*")
-        << QStringList { QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVW=1"),
-               QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV*=2") }
-        << QStringList { QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV*=2") };
+        << QStringList{QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVW=1"),
+               QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV*=2")}
+        << QStringList{QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV*=2")};
     QTest::newRow("line without value")
-        << QStringLiteral("Flag") << QStringList { QStringLiteral("Flag"), QStringLiteral("Flags") }
-        << QStringList { QStringLiteral("Flag") };
+        << QStringLiteral("Flag") << QStringList{QStringLiteral("Flag"), QStringLiteral("Flags")}
+        << QStringList{QStringLiteral("Flag")};
 }
 
 void TestHostInstallation::selectLines()

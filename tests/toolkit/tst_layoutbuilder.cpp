@@ -3,9 +3,9 @@
 #include "toolkit/layoutbuilder.h"
 #include "toolkit/layoutdescription.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
@@ -118,15 +118,15 @@ void TestLayoutBuilder::structure_data()
                                   << u"V[QGroupBox:Frame{A frame|V[QListWidget:a]},QListWidget:b]"_s;
     QTest::newRow("R after a plain group is an item")
         << u"((L-a)+R-b)V"_s << u"V[V[QListWidget:a],QGroupBox:Rb{b|V[]}]"_s;
-    QTest::newRow("stretch, ignored label") << u"(L-a+5+Label+L-b)H"_s
-                                            << u"H[QListWidget:a,s5,QListWidget:b]"_s;
+    QTest::newRow("stretch, ignored label")
+        << u"(L-a+5+Label+L-b)H"_s << u"H[QListWidget:a,s5,QListWidget:b]"_s;
     QTest::newRow("blanks around items") << u"( L-a + L-b )V"_s << u"V[QListWidget:a,QListWidget:b]"_s;
     QTest::newRow("tables") << u"(TV-view+T-table+Tm-time)"_s
                             << u"V[QTableView:view,QTableWidget:table,QTableWidget:time]"_s;
     QTest::newRow("references not built") << u"(x-5+y-0+L-a)"_s << u"V[QListWidget:a]"_s;
     QTest::newRow("reference used once") << u"((L-a)H+x-0+x-0)"_s << u"V[H[QListWidget:a]]"_s;
-    QTest::newRow("outermost group framed") << u"(L-a)HR-Frame"_s
-                                            << u"V[QGroupBox:Frame{A frame|H[QListWidget:a]}]"_s;
+    QTest::newRow("outermost group framed")
+        << u"(L-a)HR-Frame"_s << u"V[QGroupBox:Frame{A frame|H[QListWidget:a]}]"_s;
     QTest::newRow("other items to the item builder") << u"(A-Head+Xq-none)"_s << u"V[QLabel:Head]"_s;
     QTest::newRow("expanded text") << u"({Inner}+L-b)"_s << u"V[V[QListWidget:a],QListWidget:b]"_s;
     QTest::newRow("last of two outer groups") << u"(L-a)H+(L-b)V"_s << u"V[QListWidget:b]"_s;
@@ -294,7 +294,8 @@ void TestLayoutBuilder::gallery()
     // The help text and the file list of the gallery are looked for in the working directory.
     QFile help(m_dir->filePath(u"gallery.hlp"_s));
     QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("@@Intro\n<b>Help text</b> from a section of a file,\nwith <a href=\"http://localhost/\">a link</a>.\n"
+    help.write("@@Intro\n<b>Help text</b> from a section of a file,\nwith <a href=\"http://localhost/\">a "
+               "link</a>.\n"
                "@@Other\nnot shown\n");
     help.close();
     QFile list(m_dir->filePath(u"gallery.lst"_s));
@@ -310,14 +311,30 @@ void TestLayoutBuilder::gallery()
     QVERIFY(Diagnostics::recordedBoxes().isEmpty());
 
     const QList<std::pair<QString, const char *>> expected{
-        {u"GalTitle"_s, "QLabel"},        {u"GalHelp"_s, "QLabel"},        {u"qt"_s, "QLabel"},
-        {u"RGalMode"_s, "QGroupBox"},     {u"CGalOpts"_s, "QGroupBox"},    {u"GalCount"_s, "QSpinBox"},
-        {u"GalLang"_s, "QComboBox"},      {u"GalSite"_s, "QComboBox"},     {u"GalDrive"_s, "QComboBox"},
-        {u"GalName"_s, "QLineEdit"},      {u"GalDir"_s, "QLineEdit"},      {u"GalWhen"_s, "QDateTimeEdit"},
-        {u"GalDay"_s, "ByteDateWid"},     {u"GalList"_s, "QListWidget"},   {u"GalDays"_s, "QListWidget"},
-        {u"GalEmpty"_s, "QListWidget"},   {u"GalPick"_s, "QListWidget"},   {u"GalMarks_3"_s, "QListWidget"},
-        {u"GalView"_s, "QTableView"},     {u"GalTable"_s, "QTableWidget"}, {u"GalGo"_s, "QPushButton"},
-        {u"GalRowTime"_s, "ByteTimeEdit"}, {u"L-GalRowQty"_s, "QLabel"},   {u"Ok"_s, "QPushButton"},
+        {u"GalTitle"_s, "QLabel"},
+        {u"GalHelp"_s, "QLabel"},
+        {u"qt"_s, "QLabel"},
+        {u"RGalMode"_s, "QGroupBox"},
+        {u"CGalOpts"_s, "QGroupBox"},
+        {u"GalCount"_s, "QSpinBox"},
+        {u"GalLang"_s, "QComboBox"},
+        {u"GalSite"_s, "QComboBox"},
+        {u"GalDrive"_s, "QComboBox"},
+        {u"GalName"_s, "QLineEdit"},
+        {u"GalDir"_s, "QLineEdit"},
+        {u"GalWhen"_s, "QDateTimeEdit"},
+        {u"GalDay"_s, "ByteDateWid"},
+        {u"GalList"_s, "QListWidget"},
+        {u"GalDays"_s, "QListWidget"},
+        {u"GalEmpty"_s, "QListWidget"},
+        {u"GalPick"_s, "QListWidget"},
+        {u"GalMarks_3"_s, "QListWidget"},
+        {u"GalView"_s, "QTableView"},
+        {u"GalTable"_s, "QTableWidget"},
+        {u"GalGo"_s, "QPushButton"},
+        {u"GalRowTime"_s, "ByteTimeEdit"},
+        {u"L-GalRowQty"_s, "QLabel"},
+        {u"Ok"_s, "QPushButton"},
     };
     for (const auto &[name, className] : expected) {
         QWidget *widget = dialog.findChild<QWidget *>(name);

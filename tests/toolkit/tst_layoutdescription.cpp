@@ -46,8 +46,8 @@ void TestLayoutDescription::groups_data()
                                        << QByteArray("H[B-Go|B-Stop] ; V[L-Files|x-0|O-x]");
     QTest::newRow("framed group") << QByteArray("((L-a)VR-Frame+L-b)V") << true
                                   << QByteArray("VR(Frame)[L-a] ; V[y-0|L-b]");
-    QTest::newRow("no kind letter, R item stays") << QByteArray("((L-a)+R-b)V") << true
-                                                  << QByteArray("V[L-a] ; V[x-0|R-b]");
+    QTest::newRow("no kind letter, R item stays")
+        << QByteArray("((L-a)+R-b)V") << true << QByteArray("V[L-a] ; V[x-0|R-b]");
     QTest::newRow("blanks around items") << QByteArray("( L-a + L-b )V") << true << QByteArray("V[L-a|L-b]");
     QTest::newRow("closing last character") << QByteArray("(L-a+5)") << true << QByteArray("V[L-a|5]");
     QTest::newRow("unbalanced") << QByteArray("(L-a") << false << QByteArray();
@@ -56,21 +56,23 @@ void TestLayoutDescription::groups_data()
     QTest::newRow("no group at all") << QByteArray("Tav") << true << QByteArray();
     QTest::newRow("empty group") << QByteArray("()H") << true << QByteArray("H[]");
     QTest::newRow("empty items dropped") << QByteArray("(+ +L-a++)") << true << QByteArray("V[L-a]");
-    QTest::newRow("deep nesting") << QByteArray("(((L-a)H)V)H") << true << QByteArray("H[L-a] ; V[x-0] ; H[x-1]");
+    QTest::newRow("deep nesting") << QByteArray("(((L-a)H)V)H") << true
+                                  << QByteArray("H[L-a] ; V[x-0] ; H[x-1]");
     QTest::newRow("siblings numbered in order")
         << QByteArray("((A-a)H+(A-b)VR-F1+(A-c)+(A-d)HR-F2)V") << true
         << QByteArray("H[A-a] ; VR(F1)[A-b] ; V[A-c] ; HR(F2)[A-d] ; V[x-0|y-0|x-1|y-1]");
-    QTest::newRow("framed last item of its group") << QByteArray("(B-x+(L-a)VR-Frame)H") << true
-                                                    << QByteArray("VR(Frame)[L-a] ; H[B-x|y-0]");
-    QTest::newRow("frame suffix ends at blank") << QByteArray("((L-a)HR-Box +L-b)V") << true
-                                                << QByteArray("HR(Box)[L-a] ; V[y-0|L-b]");
+    QTest::newRow("framed last item of its group")
+        << QByteArray("(B-x+(L-a)VR-Frame)H") << true << QByteArray("VR(Frame)[L-a] ; H[B-x|y-0]");
+    QTest::newRow("frame suffix ends at blank")
+        << QByteArray("((L-a)HR-Box +L-b)V") << true << QByteArray("HR(Box)[L-a] ; V[y-0|L-b]");
     QTest::newRow("frame without name") << QByteArray("(L-a)HR") << true << QByteArray("HR()[L-a]");
     QTest::newRow("frame name with dash") << QByteArray("(L-a)VR-a-b") << true << QByteArray("VR(a-b)[L-a]");
     QTest::newRow("kind letter other than H") << QByteArray("(L-a)Q") << true << QByteArray("V[L-a]");
-    QTest::newRow("blank as kind letter") << QByteArray("((L-a) +L-b)H") << true << QByteArray("V[L-a] ; H[x-0|L-b]");
+    QTest::newRow("blank as kind letter")
+        << QByteArray("((L-a) +L-b)H") << true << QByteArray("V[L-a] ; H[x-0|L-b]");
     QTest::newRow("two outer groups") << QByteArray("(L-a)H+(L-b)V") << true << QByteArray("H[L-a] ; V[L-b]");
-    QTest::newRow("item with inner dash") << QByteArray("(LF-list-files.txt)") << true
-                                          << QByteArray("V[LF-list-files.txt]");
+    QTest::newRow("item with inner dash")
+        << QByteArray("(LF-list-files.txt)") << true << QByteArray("V[LF-list-files.txt]");
 }
 
 void TestLayoutDescription::groups()
@@ -98,13 +100,13 @@ void TestLayoutDescription::limits_data()
                                      << false;
     QTest::newRow("101st layout refused")
         << "(" + QByteArray("(A-a)+").repeated(100) + ")" << true << 100 << 0 << 1 << false;
-    QTest::newRow("20 group boxes fit") << "(" + QByteArray("(A-a)VR-f+").repeated(20) + ")" << true << 1 << 20
-                                        << 0 << false;
+    QTest::newRow("20 group boxes fit")
+        << "(" + QByteArray("(A-a)VR-f+").repeated(20) + ")" << true << 1 << 20 << 0 << false;
     QTest::newRow("21st group box refused")
         << "(" + QByteArray("(A-a)VR-f+").repeated(21) + ")" << true << 1 << 20 << 1 << false;
     // The closing parenthesis falls beyond the 2000-character buffer.
-    QTest::newRow("overlong text is cut") << "(" + QByteArray("A-a+").repeated(600) + ")" << false << 0 << 0 << 0
-                                          << true;
+    QTest::newRow("overlong text is cut")
+        << "(" + QByteArray("A-a+").repeated(600) + ")" << false << 0 << 0 << 0 << true;
     QTest::newRow("exactly the buffer") << "(" + QByteArray(1997, 'a') + ")" << true << 1 << 0 << 0 << false;
     // "()" grows to "x-N" with every group: the rewritten text must stay inside the buffer.
     QTest::newRow("references grow the text")
@@ -156,29 +158,34 @@ void TestLayoutDescription::classify_data()
     QTest::addColumn<int>("number");
 
     QTest::newRow("stretch") << QByteArray("5") << Kind::Stretch << QByteArray() << QByteArray() << 5;
-    QTest::newRow("stretch with tail") << QByteArray("12-x") << Kind::Stretch << QByteArray() << QByteArray() << 12;
+    QTest::newRow("stretch with tail")
+        << QByteArray("12-x") << Kind::Stretch << QByteArray() << QByteArray() << 12;
     QTest::newRow("no dash") << QByteArray("Label") << Kind::Ignored << QByteArray() << QByteArray() << 0;
     QTest::newRow("empty") << QByteArray() << Kind::Ignored << QByteArray() << QByteArray() << 0;
     QTest::newRow("button") << QByteArray("B-Go") << Kind::Button << QByteArray("B") << QByteArray("Go") << 0;
-    QTest::newRow("button, longer type") << QByteArray("Bb-Go") << Kind::Button << QByteArray("Bb")
-                                         << QByteArray("Go") << 0;
-    QTest::newRow("empty list") << QByteArray("L-a") << Kind::EmptyList << QByteArray("L") << QByteArray("a") << 0;
-    QTest::newRow("catalog list goes on") << QByteArray("LK-a") << Kind::Other << QByteArray("LK")
-                                          << QByteArray("a") << 0;
-    QTest::newRow("table view") << QByteArray("TV-t") << Kind::TableView << QByteArray("TV") << QByteArray("t")
+    QTest::newRow("button, longer type")
+        << QByteArray("Bb-Go") << Kind::Button << QByteArray("Bb") << QByteArray("Go") << 0;
+    QTest::newRow("empty list") << QByteArray("L-a") << Kind::EmptyList << QByteArray("L") << QByteArray("a")
                                 << 0;
-    QTest::newRow("time row is a table here") << QByteArray("Tm-t") << Kind::Table << QByteArray("Tm")
-                                              << QByteArray("t") << 0;
+    QTest::newRow("catalog list goes on")
+        << QByteArray("LK-a") << Kind::Other << QByteArray("LK") << QByteArray("a") << 0;
+    QTest::newRow("table view") << QByteArray("TV-t") << Kind::TableView << QByteArray("TV")
+                                << QByteArray("t") << 0;
+    QTest::newRow("time row is a table here")
+        << QByteArray("Tm-t") << Kind::Table << QByteArray("Tm") << QByteArray("t") << 0;
     QTest::newRow("drives") << QByteArray("HD-d") << Kind::Drives << QByteArray("HD") << QByteArray("d") << 0;
-    QTest::newRow("combo goes on") << QByteArray("H-d") << Kind::Other << QByteArray("H") << QByteArray("d") << 0;
+    QTest::newRow("combo goes on") << QByteArray("H-d") << Kind::Other << QByteArray("H") << QByteArray("d")
+                                   << 0;
     QTest::newRow("ok row") << QByteArray("O-x") << Kind::OkCancel << QByteArray("O") << QByteArray("x") << 0;
-    QTest::newRow("layout reference") << QByteArray("x-13") << Kind::LayoutRef << QByteArray("x")
-                                      << QByteArray("13") << 13;
-    QTest::newRow("box reference") << QByteArray("y-2") << Kind::BoxRef << QByteArray("y") << QByteArray("2") << 2;
-    QTest::newRow("radio goes on") << QByteArray("R-b") << Kind::Other << QByteArray("R") << QByteArray("b") << 0;
+    QTest::newRow("layout reference")
+        << QByteArray("x-13") << Kind::LayoutRef << QByteArray("x") << QByteArray("13") << 13;
+    QTest::newRow("box reference") << QByteArray("y-2") << Kind::BoxRef << QByteArray("y") << QByteArray("2")
+                                   << 2;
+    QTest::newRow("radio goes on") << QByteArray("R-b") << Kind::Other << QByteArray("R") << QByteArray("b")
+                                   << 0;
     QTest::newRow("empty type") << QByteArray("-x") << Kind::Other << QByteArray() << QByteArray("x") << 0;
-    QTest::newRow("name keeps its dashes") << QByteArray("LF-a-b.txt") << Kind::Other << QByteArray("LF")
-                                           << QByteArray("a-b.txt") << 0;
+    QTest::newRow("name keeps its dashes")
+        << QByteArray("LF-a-b.txt") << Kind::Other << QByteArray("LF") << QByteArray("a-b.txt") << 0;
 }
 
 void TestLayoutDescription::classify()

@@ -76,7 +76,7 @@ void TestWidgetHelpers::buttonIndex()
     QPushButton button;
     button.setObjectName(objectName);
     QCOMPARE(WidgetHelpers::buttonIndex(&button, {"Can", "Ok", "ABCDEFGHIJKLMNOPQRS", nullptr, "Hidden"}),
-             expected);
+        expected);
 }
 
 void TestWidgetHelpers::fontSize_data()

@@ -111,7 +111,8 @@ void TestCalendar::yearButtons_data()
     QTest::newRow("leap day back") << QDate(2024, 2, 29) << QStringList{u"Y-"_s} << QDate(2023, 2, 28);
     QTest::newRow("leap day is not restored")
         << QDate(2024, 2, 29) << QStringList{u"Y+"_s, u"Y-"_s} << QDate(2024, 2, 28);
-    QTest::newRow("two years forward") << QDate(2020, 6, 15) << QStringList{u"Y+"_s, u"Y+"_s} << QDate(2022, 6, 15);
+    QTest::newRow("two years forward")
+        << QDate(2020, 6, 15) << QStringList{u"Y+"_s, u"Y+"_s} << QDate(2022, 6, 15);
     QTest::newRow("to the next leap day") << QDate(2023, 2, 28) << QStringList{u"Y+"_s} << QDate(2024, 2, 28);
 }
 
@@ -141,8 +142,10 @@ void TestCalendar::closing_data()
     const QDate start(2021, 3, 10);
     QTest::newRow("Ok") << 0 << u"Ok"_s << false << int(QDialog::Accepted) << start;
     QTest::newRow("Can") << 0 << u"Can"_s << false << int(QDialog::Rejected) << start;
-    QTest::newRow("day click in mode 0") << 0 << u"day"_s << false << int(QDialog::Accepted) << QDate(2021, 3, 18);
-    QTest::newRow("day click in mode 1") << 1 << u"day"_s << true << int(QDialog::Rejected) << QDate(2021, 3, 18);
+    QTest::newRow("day click in mode 0")
+        << 0 << u"day"_s << false << int(QDialog::Accepted) << QDate(2021, 3, 18);
+    QTest::newRow("day click in mode 1")
+        << 1 << u"day"_s << true << int(QDialog::Rejected) << QDate(2021, 3, 18);
     QTest::newRow("Ok in mode 1") << 1 << u"Ok"_s << false << int(QDialog::Accepted) << start;
 }
 
@@ -195,16 +198,16 @@ void TestCalendar::dateWidget_data()
                                  << u"20.05.2020"_s;
     QTest::newRow("cancelled") << QByteArray("15.05.2020") << QStringList{u"Can"_s} << QDate(2020, 5, 15)
                                << u"15.05.2020"_s;
-    QTest::newRow("window closed") << QByteArray("15.05.2020") << QStringList{u"close"_s} << QDate(2020, 5, 15)
-                                   << u"15.05.2020"_s;
-    QTest::newRow("year forward then Ok") << QByteArray("29.02.2024") << QStringList{u"Y+"_s, u"Ok"_s}
-                                          << QDate(2024, 2, 29) << u"28.02.2025"_s;
-    QTest::newRow("trailing blanks") << QByteArray("03.04.2005  ") << QStringList{u"Ok"_s} << QDate(2005, 4, 3)
-                                     << u"03.04.2005"_s;
-    QTest::newRow("negative year opens today") << QByteArray("01.01.-001") << QStringList{u"Ok"_s} << today
-                                               << today.toString(format);
-    QTest::newRow("garbage opens today, cancel keeps it") << QByteArray("abc") << QStringList{u"Can"_s} << today
-                                                          << u"abc"_s;
+    QTest::newRow("window closed") << QByteArray("15.05.2020") << QStringList{u"close"_s}
+                                   << QDate(2020, 5, 15) << u"15.05.2020"_s;
+    QTest::newRow("year forward then Ok")
+        << QByteArray("29.02.2024") << QStringList{u"Y+"_s, u"Ok"_s} << QDate(2024, 2, 29) << u"28.02.2025"_s;
+    QTest::newRow("trailing blanks") << QByteArray("03.04.2005  ") << QStringList{u"Ok"_s}
+                                     << QDate(2005, 4, 3) << u"03.04.2005"_s;
+    QTest::newRow("negative year opens today")
+        << QByteArray("01.01.-001") << QStringList{u"Ok"_s} << today << today.toString(format);
+    QTest::newRow("garbage opens today, cancel keeps it")
+        << QByteArray("abc") << QStringList{u"Can"_s} << today << u"abc"_s;
 }
 
 void TestCalendar::dateWidget()

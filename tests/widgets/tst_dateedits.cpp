@@ -71,12 +71,11 @@ void TestDateEdits::dateKeys_data()
     QTest::newRow("month 25 becomes 10") << u"15.05.2020"_s << 3 << keys("2") << u"15.10.2020"_s << 4;
     QTest::newRow("month digit jumps the dot") << u"15.05.2020"_s << 4 << keys("9") << u"15.09.2020"_s << 6;
     QTest::newRow("day digit") << u"15.05.2020"_s << 0 << keys("2") << u"25.05.2020"_s << 1;
-    QTest::newRow("day 31 in a 30-day month")
-        << u"15.04.2021"_s << 0 << keys("3|1") << u"30.04.2021"_s << 3;
+    QTest::newRow("day 31 in a 30-day month") << u"15.04.2021"_s << 0 << keys("3|1") << u"30.04.2021"_s << 3;
     QTest::newRow("day 00 becomes 01") << u"15.05.2020"_s << 0 << keys("0|0") << u"01.05.2020"_s << 3;
     QTest::newRow("month 00 becomes 01") << u"15.05.2020"_s << 3 << keys("0|0") << u"15.01.2020"_s << 6;
-    QTest::newRow("whole date typed") << u"01.01.2000"_s << 0 << keys("2|4|1|2|1|9|9|9")
-                                      << u"24.12.1999"_s << 10;
+    QTest::newRow("whole date typed")
+        << u"01.01.2000"_s << 0 << keys("2|4|1|2|1|9|9|9") << u"24.12.1999"_s << 10;
     QTest::newRow("29 February lost with the leap year")
         << u"29.02.2024"_s << 6 << keys("2|0|2|3") << u"28.02.2023"_s << 10;
     QTest::newRow("February 4000 is common")
@@ -105,9 +104,12 @@ void TestDateEdits::dateKeys_data()
     QTest::newRow("Left at 6") << u"15.05.2020"_s << 6 << keys("Left") << u"15.05.2020"_s << 4;
     QTest::newRow("Right at 1") << u"15.05.2020"_s << 1 << keys("Right") << u"15.05.2020"_s << 3;
     QTest::newRow("Right at 4") << u"15.05.2020"_s << 4 << keys("Right") << u"15.05.2020"_s << 6;
-    QTest::newRow("Right at 2 is a plain move") << u"15.05.2020"_s << 2 << keys("Right") << u"15.05.2020"_s << 3;
-    QTest::newRow("Right at 5 is a plain move") << u"15.05.2020"_s << 5 << keys("Right") << u"15.05.2020"_s << 6;
-    QTest::newRow("Left at 2 is a plain move") << u"15.05.2020"_s << 2 << keys("Left") << u"15.05.2020"_s << 1;
+    QTest::newRow("Right at 2 is a plain move")
+        << u"15.05.2020"_s << 2 << keys("Right") << u"15.05.2020"_s << 3;
+    QTest::newRow("Right at 5 is a plain move")
+        << u"15.05.2020"_s << 5 << keys("Right") << u"15.05.2020"_s << 6;
+    QTest::newRow("Left at 2 is a plain move")
+        << u"15.05.2020"_s << 2 << keys("Left") << u"15.05.2020"_s << 1;
     QTest::newRow("Home") << u"15.05.2020"_s << 7 << keys("Home") << u"15.05.2020"_s << 0;
 }
 
@@ -143,10 +145,12 @@ void TestDateEdits::timeKeys_data()
     QTest::newRow("minute 60 refused") << u"10:20:30"_s << 3 << keys("6") << u"10:20:30"_s << 3;
     QTest::newRow("minute digits jump") << u"10:20:30"_s << 3 << keys("5|9") << u"10:59:30"_s << 6;
     QTest::newRow("seconds digits") << u"10:20:30"_s << 6 << keys("4|5") << u"10:20:45"_s << 8;
-    QTest::newRow("refusal keeps later keys") << u"10:20:30"_s << 0 << keys("7|2|Right|5") << u"20:50:30"_s << 4;
+    QTest::newRow("refusal keeps later keys")
+        << u"10:20:30"_s << 0 << keys("7|2|Right|5") << u"20:50:30"_s << 4;
     QTest::newRow("minus ignored") << u"10:20:30"_s << 0 << keys("-") << u"10:20:30"_s << 0;
     QTest::newRow("letters ignored") << u"10:20:30"_s << 3 << keys("x| ") << u"10:20:30"_s << 3;
-    QTest::newRow("Backspace and Delete") << u"10:20:30"_s << 4 << keys("Backspace|Delete") << u"10:20:30"_s << 4;
+    QTest::newRow("Backspace and Delete")
+        << u"10:20:30"_s << 4 << keys("Backspace|Delete") << u"10:20:30"_s << 4;
 
     QTest::newRow("Up wraps at midnight") << u"23:59:59"_s << 6 << keys("Up") << u"00:00:00"_s << 6;
     QTest::newRow("Up hour wraps") << u"23:30:00"_s << 0 << keys("Up") << u"00:30:00"_s << 0;
@@ -182,7 +186,7 @@ void TestDateEdits::initialTexts()
     ByteDateEdit date;
     // Built across midnight, the edit may hold either day.
     QVERIFY2(date.text() == before || date.text() == QDate::currentDate().toString(u"dd.MM.yyyy"_s),
-             qPrintable(date.text()));
+        qPrintable(date.text()));
     QCOMPARE(date.cursorPosition(), 0);
     QVERIFY(dynamic_cast<const DVal *>(date.validator()));
     QCOMPARE(date.validator()->parent(), &date);
@@ -237,7 +241,8 @@ void TestDateEdits::validatorsWithoutEdit_data()
     QTest::newRow("date empty") << false << QString() << 0 << ok << u"01.01.0000"_s << 0;
     QTest::newRow("date short year") << false << u"01.02.3"_s << 7 << ok << u"01.02.0003"_s << 7;
     QTest::newRow("date pos before dot") << false << u"155.05.2020"_s << 2 << ok << u"15.05.2020"_s << 3;
-    QTest::newRow("date day and month too big") << false << u"99.13.2020"_s << 10 << ok << u"31.10.2020"_s << 10;
+    QTest::newRow("date day and month too big")
+        << false << u"99.13.2020"_s << 10 << ok << u"31.10.2020"_s << 10;
     QTest::newRow("time overtype") << true << u"120:20:30"_s << 1 << ok << u"10:20:30"_s << 1;
     QTest::newRow("time seconds 61") << true << u"10:20:61"_s << 8 << int(QValidator::Invalid)
                                      << u"10:20:61"_s << 8;

@@ -91,7 +91,7 @@ void TAster::setSourceUrl(const QByteArray &url)
 void TAster::Knop()
 {
     StateStore::storeDialog(this);
-    switch (WidgetHelpers::buttonIndex(sender(), { "Nel", "ListA", "FtpA", "SaitA" })) {
+    switch (WidgetHelpers::buttonIndex(sender(), {"Nel", "ListA", "FtpA", "SaitA"})) {
     case 0:
         WidgetHelpers::openWebSite(Deployment::webSite);
         break;

@@ -76,7 +76,7 @@ void TFlash::Knop()
             // not be made (write-protected or pulled drive) is worth a word.
             if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
                 Diagnostics::warningf("%s %s", Catalog::text("NoCrFold").value_or("NoCrFold").constData(),
-                                      CodePage::fromUnicode(QDir::toNativeSeparators(path)).constData());
+                    CodePage::fromUnicode(QDir::toNativeSeparators(path)).constData());
         }
         break;
     case 4:

@@ -26,6 +26,6 @@ ReConf::ReConf()
 void ReConf::Knop()
 {
     StateStore::storeDialog(this);
-    if (WidgetHelpers::buttonIndex(sender(), { "Ok" }) == 0)
+    if (WidgetHelpers::buttonIndex(sender(), {"Ok"}) == 0)
         TakeOver::takeOverInstallation();
 }

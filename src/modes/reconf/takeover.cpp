@@ -32,13 +32,13 @@ struct OptionRule
 
 const QList<OptionRule> &optionRules()
 {
-    static const QList<OptionRule> rules {
-        { 2, { "BASA", "DIRBASA" }, { u"*.bod"_s, u"*.btr"_s, u"*.btt"_s } },
-        { 3, { "Orb-*" }, { u"*.ao"_s } },
-        { 8, {}, { u"zapros.ctl"_s } },
-        { 9, {}, { u"*.sb"_s, u"events.ctl"_s, u"e.ctl"_s } },
-        { 10, {}, { u"fact.ctl"_s, u"uprt.ctl"_s } },
-        { 11, {}, { u"*.txt"_s } },
+    static const QList<OptionRule> rules{
+        {2, {"BASA", "DIRBASA"}, {u"*.bod"_s, u"*.btr"_s, u"*.btt"_s}},
+        {3, {"Orb-*"}, {u"*.ao"_s}},
+        {8, {}, {u"zapros.ctl"_s}},
+        {9, {}, {u"*.sb"_s, u"events.ctl"_s, u"e.ctl"_s}},
+        {10, {}, {u"fact.ctl"_s, u"uprt.ctl"_s}},
+        {11, {}, {u"*.txt"_s}},
     };
     return rules;
 }
@@ -82,7 +82,7 @@ void copyFiles(const QString &otherDir, const QStringList &files)
         }
         // The names stay Unicode here: a round trip through code page 1251 would lose the
         // files whose names it cannot hold.
-        const QStringList names = QDir(otherDir).entryList({ file }, QDir::Files, QDir::Unsorted);
+        const QStringList names = QDir(otherDir).entryList({file}, QDir::Files, QDir::Unsorted);
         for (const QString &name : names)
             TakeOver::copyInstallationFile(otherDir, u"."_s, name);
     }

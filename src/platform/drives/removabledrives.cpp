@@ -122,7 +122,8 @@ QStringList RemovableDrives::mountedRemovable(const QString &mountInfo, const QS
     return drives;
 }
 
-RemovableDrives::Source RemovableDrives::mountedRemovableSource(const QString &mountInfo, const QString &sysBlock)
+RemovableDrives::Source RemovableDrives::mountedRemovableSource(
+    const QString &mountInfo, const QString &sysBlock)
 {
     return [mountInfo, sysBlock] { return mountedRemovable(mountInfo, sysBlock); };
 }

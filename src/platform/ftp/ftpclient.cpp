@@ -84,7 +84,7 @@ struct FtpClient::SocketWatch
     void retire()
     {
         // Either may be the notifier whose signal is being delivered right now.
-        for (QSocketNotifier *notifier : { read.data(), write.data() }) {
+        for (QSocketNotifier *notifier : {read.data(), write.data()}) {
             if (notifier) {
                 notifier->setEnabled(false);
                 notifier->deleteLater();

@@ -15,11 +15,11 @@ namespace {
 std::array<UpdateSites::Site, UpdateSites::siteCount> &table()
 {
     using UpdateSites::Site;
-    static std::array<Site, UpdateSites::siteCount> sites { {
-        { Deployment::site0Password, Deployment::site0User, 21, Deployment::site0Url },
-        { Deployment::site1Password, Deployment::site1User, 21, Deployment::site1Url },
-        { Deployment::site2Password, Deployment::site2User, 21, Deployment::site2Url },
-    } };
+    static std::array<Site, UpdateSites::siteCount> sites{{
+        {Deployment::site0Password, Deployment::site0User, 21, Deployment::site0Url},
+        {Deployment::site1Password, Deployment::site1User, 21, Deployment::site1Url},
+        {Deployment::site2Password, Deployment::site2User, 21, Deployment::site2Url},
+    }};
     return sites;
 }
 
@@ -38,7 +38,7 @@ void UpdateSites::setUpdateSite(int siteNumber, const Site &site)
 
 UpdateSites::SiteListEntry UpdateSites::parseSiteListEntry(QByteArrayView entry)
 {
-    return { Strings::number(entry), entry.isEmpty() ? QByteArray() : entry.sliced(1).toByteArray() };
+    return {Strings::number(entry), entry.isEmpty() ? QByteArray() : entry.sliced(1).toByteArray()};
 }
 
 QList<UpdateSites::SiteListEntry> UpdateSites::siteList()
@@ -63,7 +63,7 @@ bool UpdateSites::connectSite(FtpClient &ftp, int siteNumber)
 QByteArray UpdateSites::stateName(int state)
 {
     static const char *const names[]
-        = { "Unconnected", "HostLookup", "Connecting", "Connected", "LoggedIn", "Closing" };
+        = {"Unconnected", "HostLookup", "Connecting", "Connected", "LoggedIn", "Closing"};
     if (state < 0 || state >= int(std::size(names)))
         return {};
     return names[state];

@@ -114,7 +114,7 @@ bool FlatOdtWriter::write(const TextDocument &document, QIODevice *device)
             fonts.append(format.fontName);
     };
     for (const auto &paragraph : paragraphs) {
-        const ParagraphStyle style { paragraph.alignment, paragraph.markFormat };
+        const ParagraphStyle style{paragraph.alignment, paragraph.markFormat};
         if (!paragraphStyles.contains(style))
             paragraphStyles.append(style);
         addFont(paragraph.markFormat);
@@ -168,7 +168,7 @@ bool FlatOdtWriter::write(const TextDocument &document, QIODevice *device)
     xml.writeStartElement(OfficeNs, u"body"_s);
     xml.writeStartElement(OfficeNs, u"text"_s);
     for (const auto &paragraph : paragraphs) {
-        const ParagraphStyle style { paragraph.alignment, paragraph.markFormat };
+        const ParagraphStyle style{paragraph.alignment, paragraph.markFormat};
         xml.writeStartElement(TextNs, u"p"_s);
         xml.writeAttribute(TextNs, u"style-name"_s, u"P%1"_s.arg(paragraphStyles.indexOf(style) + 1));
         for (const auto &run : paragraph.runs) {

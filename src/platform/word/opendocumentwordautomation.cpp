@@ -5,11 +5,11 @@
 #include "support/codepage.h"
 #include "support/textfile.h"
 
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QBuffer>
 #include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;

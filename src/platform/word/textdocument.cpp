@@ -17,12 +17,12 @@ std::pair<QList<Run>, QList<Run>> splitRuns(const QList<Run> &runs, qsizetype of
         } else if (start >= offset) {
             after.append(run);
         } else {
-            before.append(Run { run.text.left(offset - start), run.format });
-            after.append(Run { run.text.mid(offset - start), run.format });
+            before.append(Run{run.text.left(offset - start), run.format});
+            after.append(Run{run.text.mid(offset - start), run.format});
         }
         start = end;
     }
-    return { before, after };
+    return {before, after};
 }
 
 // Neighbouring runs of one format become one run; empty runs go.
@@ -86,7 +86,7 @@ void TextDocument::typeText(const QString &text)
 {
     Paragraph &paragraph = m_paragraphs[m_cursorParagraph];
     auto [before, after] = splitRuns(paragraph.runs, m_cursorOffset);
-    before.append(Run { text, m_insertionFormat });
+    before.append(Run{text, m_insertionFormat});
     paragraph.runs = merged(before + after);
     m_cursorOffset += text.size();
 }

@@ -15,16 +15,16 @@ namespace {
 
 QStringList opening()
 {
-    return { u"create Word.Application"_s, u"application.Visible = true"_s, u"application.Documents()"_s,
+    return {u"create Word.Application"_s, u"application.Visible = true"_s, u"application.Documents()"_s,
         u"documents.Add()"_s, u"application.Options()"_s, u"options.CheckSpellingAsYouType(bool) = false"_s,
-        u"application.ActiveDocument()"_s };
+        u"application.ActiveDocument()"_s};
 }
 
 // One paragraph boundary; an empty text is a paragraph break without text.
 QStringList boundary(const QString &text)
 {
-    QStringList calls { u"application.Selection()"_s, u"selection.Font"_s, u"font.SetSize 12"_s,
-        u"font.SetName Courier New"_s };
+    QStringList calls{u"application.Selection()"_s, u"selection.Font"_s, u"font.SetSize 12"_s,
+        u"font.SetName Courier New"_s};
     if (!text.isEmpty()) {
         calls << u"selection.TypeText(const QString&) \""_s + text + u'"' << u"selection.ParagraphFormat ()"_s
               << u"paragraphFormat.SetAlignment (WdParagraphAlignment) 3"_s;
@@ -35,14 +35,14 @@ QStringList boundary(const QString &text)
 
 QStringList closing()
 {
-    return { u"application.Selection()"_s, u"selection.GoTo(int, int, int) 1, 1, 1"_s,
-        u"activeDocument.Saved = true"_s, u"delete application"_s };
+    return {u"application.Selection()"_s, u"selection.GoTo(int, int, int) 1, 1, 1"_s,
+        u"activeDocument.Saved = true"_s, u"delete application"_s};
 }
 
 // The documents that the desktop backend leaves in the temporary directory.
 QStringList documentsInTemp()
 {
-    return QDir(QDir::tempPath()).entryList({ u"tav-*.fodt"_s }, QDir::Files);
+    return QDir(QDir::tempPath()).entryList({u"tav-*.fodt"_s}, QDir::Files);
 }
 
 // Whether one of the process's file descriptors still refers to the file.
@@ -111,32 +111,31 @@ void TestWordExport::callSequence_data()
     QTest::addColumn<QStringList>("paragraphs");
 
     QTest::newRow("three lines joined, typed at the final empty line")
-        << "one\ntwo\nthree\n"_ba << QStringList { u"one two three"_s };
+        << "one\ntwo\nthree\n"_ba << QStringList{u"one two three"_s};
     QTest::newRow("three lines without a final line break, typed when the lines run out")
-        << "one\ntwo\nthree"_ba << QStringList { u"one two three"_s };
-    QTest::newRow("CR LF line ends") << "one\r\ntwo\r\n"_ba << QStringList { u"one two"_s };
-    QTest::newRow("text before @@ only")
-        << "text@@ note @@ more\nnext\n"_ba << QStringList { u"text next"_s };
+        << "one\ntwo\nthree"_ba << QStringList{u"one two three"_s};
+    QTest::newRow("CR LF line ends") << "one\r\ntwo\r\n"_ba << QStringList{u"one two"_s};
+    QTest::newRow("text before @@ only") << "text@@ note @@ more\nnext\n"_ba << QStringList{u"text next"_s};
     QTest::newRow("a line beginning with @@ is blank")
-        << "first\n@@note\nsecond\n"_ba << QStringList { u"first"_s, u" second"_s };
+        << "first\n@@note\nsecond\n"_ba << QStringList{u"first"_s, u" second"_s};
     QTest::newRow("the paragraph after a blank line begins with a space")
-        << "first\n\nsecond\nthird\n"_ba << QStringList { u"first"_s, u" second third"_s };
+        << "first\n\nsecond\nthird\n"_ba << QStringList{u"first"_s, u" second third"_s};
     QTest::newRow("an indented line starts a paragraph without its indentation")
-        << "first\n   second   part\nthird\n"_ba << QStringList { u"first"_s, u"second part third"_s };
+        << "first\n   second   part\nthird\n"_ba << QStringList{u"first"_s, u"second part third"_s};
     QTest::newRow("a run of blank lines gives one empty paragraph per blank line after the first")
-        << "a\n\n\n\nb\n"_ba << QStringList { u"a"_s, QString(), QString(), u" b"_s };
-    QTest::newRow("a line of blanks is blank") << "a\n    \nb"_ba << QStringList { u"a"_s, u" b"_s };
-    QTest::newRow("an empty file types one paragraph break") << QByteArray() << QStringList { QString() };
-    QTest::newRow("a file of one line break") << "\n"_ba << QStringList { QString(), QString() };
+        << "a\n\n\n\nb\n"_ba << QStringList{u"a"_s, QString(), QString(), u" b"_s};
+    QTest::newRow("a line of blanks is blank") << "a\n    \nb"_ba << QStringList{u"a"_s, u" b"_s};
+    QTest::newRow("an empty file types one paragraph break") << QByteArray() << QStringList{QString()};
+    QTest::newRow("a file of one line break") << "\n"_ba << QStringList{QString(), QString()};
     QTest::newRow("an indented first line ends an empty paragraph first")
-        << "  a\nb\n"_ba << QStringList { QString(), u"a b"_s };
+        << "  a\nb\n"_ba << QStringList{QString(), u"a b"_s};
     QTest::newRow("inner and trailing blanks become single blanks")
-        << "a   b   \nc  \nd"_ba << QStringList { u"a b c d"_s };
-    QTest::newRow("tabs are ordinary characters") << "a\t b\n"_ba << QStringList { u"a\t b"_s };
+        << "a   b   \nc  \nd"_ba << QStringList{u"a b c d"_s};
+    QTest::newRow("tabs are ordinary characters") << "a\t b\n"_ba << QStringList{u"a\t b"_s};
     QTest::newRow("Cyrillic in code page 1251")
-        << "\xcf\xf0\xe8\xe2\xe5\xf2,\n\xec\xe8\xf0 \xb8\xe6\n"_ba << QStringList { u"Привет, мир ёж"_s };
+        << "\xcf\xf0\xe8\xe2\xe5\xf2,\n\xec\xe8\xf0 \xb8\xe6\n"_ba << QStringList{u"Привет, мир ёж"_s};
     QTest::newRow("a paragraph of blanks after a blank line is not typed")
-        << "a\n\n   \n"_ba << QStringList { u"a"_s, QString(), QString() };
+        << "a\n\n   \n"_ba << QStringList{u"a"_s, QString(), QString()};
 }
 
 void TestWordExport::callSequence()
@@ -163,7 +162,7 @@ void TestWordExport::cp1251Path()
 
     RecordingWordAutomation word;
     WordExport::exportToWord(CodePage::fromUnicode(path), word);
-    QCOMPARE(word.calls(), wholeExport({ u"text"_s }));
+    QCOMPARE(word.calls(), wholeExport({u"text"_s}));
 }
 
 void TestWordExport::unopenableFile_data()
@@ -205,19 +204,18 @@ void TestWordExport::missingObject_data()
     const QStringList open = opening();
     QTest::newRow("no automation server") << u"Word.Application"_s << open.mid(0, 1);
     QTest::newRow("no documents") << u"Documents()"_s
-                                  << open.mid(0, 3) + QStringList { u"delete application"_s };
-    QTest::newRow("no options") << u"Options()"_s << open.mid(0, 5) + QStringList { u"delete application"_s };
+                                  << open.mid(0, 3) + QStringList{u"delete application"_s};
+    QTest::newRow("no options") << u"Options()"_s << open.mid(0, 5) + QStringList{u"delete application"_s};
     QTest::newRow("no document opened")
-        << u"ActiveDocument()"_s << open + QStringList { u"delete application"_s };
+        << u"ActiveDocument()"_s << open + QStringList{u"delete application"_s};
     QTest::newRow("no selection") << u"Selection()"_s
                                   << open + boundary(QString()).mid(0, 1)
-            + QStringList { u"delete application"_s };
+            + QStringList{u"delete application"_s};
     QTest::newRow("no font") << u"Font"_s
-                             << open + boundary(QString()).mid(0, 2)
-            + QStringList { u"delete application"_s };
+                             << open + boundary(QString()).mid(0, 2) + QStringList{u"delete application"_s};
     QTest::newRow("no paragraph format")
         << u"ParagraphFormat ()"_s
-        << open + boundary(u"a b"_s).mid(0, 6) + QStringList { u"delete application"_s };
+        << open + boundary(u"a b"_s).mid(0, 6) + QStringList{u"delete application"_s};
 }
 
 // A word processor that lacks an object ends the export with one warning, without crashing, and

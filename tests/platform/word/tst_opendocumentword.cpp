@@ -64,9 +64,9 @@ QString readParagraph(QXmlStreamReader &xml, Paragraph &paragraph)
                 const auto c = xml.attributes().value(TextNs, u"c"_s);
                 const int count = c.isEmpty() ? 1 : c.toInt();
                 for (int i = 0; i < count; ++i)
-                    chars.append({ u' ', false });
+                    chars.append({u' ', false});
             } else if (xml.name() == u"tab") {
-                chars.append({ u'\t', false });
+                chars.append({u'\t', false});
             } else if (xml.name() == u"span") {
                 paragraph.spanStyles.append(xml.attributes().value(TextNs, u"style-name"_s).toString());
             } else {
@@ -80,9 +80,9 @@ QString readParagraph(QXmlStreamReader &xml, Paragraph &paragraph)
             for (QChar c : xml.text()) {
                 const bool white = c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
                 if (!white) {
-                    chars.append({ c, false });
+                    chars.append({c, false});
                 } else if (!chars.isEmpty() && !(chars.last().first == u' ' && chars.last().second)) {
-                    chars.append({ u' ', true });
+                    chars.append({u' ', true});
                 }
             }
             break;
@@ -189,20 +189,21 @@ void TestOpenDocumentWord::exportedDocument_data()
     // Every paragraph of the document, the last one being the empty paragraph after the last break.
     QTest::addColumn<QStringList>("paragraphs");
 
-    QTest::newRow("three lines") << "one\ntwo\nthree\n"_ba << QStringList { u"one two three"_s, QString() };
+    QTest::newRow("three lines") << "one\ntwo\nthree\n"_ba << QStringList{u"one two three"_s, QString()};
     QTest::newRow("a blank line: the next paragraph begins with a blank")
-        << "first\n\nsecond"_ba << QStringList { u"first"_s, u" second"_s, QString() };
+        << "first\n\nsecond"_ba << QStringList{u"first"_s, u" second"_s, QString()};
     QTest::newRow("a run of blank lines keeps its empty paragraphs")
-        << "a\n\n\n\nb\n"_ba << QStringList { u"a"_s, QString(), QString(), u" b"_s, QString() };
-    QTest::newRow("an empty file") << QByteArray() << QStringList { QString(), QString() };
-    QTest::newRow("Cyrillic") << "\xc4\xee\xec \xb8\xeb\xea\xe8"_ba
-                              << QStringList { u"Дом ёлки"_s, QString() };
+        << "a\n\n\n\nb\n"_ba << QStringList{u"a"_s, QString(), QString(), u" b"_s, QString()};
+    QTest::newRow("an empty file") << QByteArray() << QStringList{QString(), QString()};
+    QTest::newRow("Cyrillic") << "\xc4\xee\xec \xb8\xeb\xea\xe8"_ba << QStringList{u"Дом ёлки"_s, QString()};
     QTest::newRow("XML's special characters")
-        << "<a> & \"b\" 'c' ]]>"_ba << QStringList { u"<a> & \"b\" 'c' ]]>"_s, QString() };
-    QTest::newRow("tabs beside blanks") << "a\t b \tc\t"_ba << QStringList { u"a\t b \tc\t"_s, QString() };
+        << "<a> & \"b\" 'c' ]]>"_ba << QStringList{u"<a> & \"b\" 'c' ]]>"_s, QString()};
+    QTest::newRow("tabs beside blanks") << "a\t b \tc\t"_ba << QStringList{u"a\t b \tc\t"_s, QString()};
     QTest::newRow("control characters XML cannot hold are dropped")
-        << "a \x01 b\x0b\x1f"_ba << QStringList { u"a  b"_s, QString() };
-    QTest::newRow("a NUL byte inside a line") << "a\x00" "b\n"_ba << QStringList { u"ab"_s, QString() };
+        << "a \x01 b\x0b\x1f"_ba << QStringList{u"a  b"_s, QString()};
+    QTest::newRow("a NUL byte inside a line") << "a\x00"
+                                                 "b\n"_ba
+                                              << QStringList{u"ab"_s, QString()};
 }
 
 void TestOpenDocumentWord::exportedDocument()
@@ -223,16 +224,15 @@ void TestOpenDocumentWord::exportedDocument()
     const QString path = word.writtenPath();
     QCOMPARE(QFileInfo(path).absolutePath(), m_dir->filePath(u"out"_s));
     QVERIFY(path.endsWith(u".fodt"_s));
-    QCOMPARE(
-        QDir(m_dir->filePath(u"out"_s)).entryList(QDir::Files), QStringList { QFileInfo(path).fileName() });
-    QCOMPARE(opened, QList<QUrl> { QUrl::fromLocalFile(path) });
+    QCOMPARE(QDir(m_dir->filePath(u"out"_s)).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(path)});
 
     const Document document = readDocument(path);
     QVERIFY2(document.error.isEmpty(), qPrintable(document.error));
     QCOMPARE(document.rootNamespace, OfficeNs);
     QCOMPARE(document.rootName, u"document"_s);
     QCOMPARE(document.mimetype, u"application/vnd.oasis.opendocument.text"_s);
-    QCOMPARE(document.fontFaces, QStringList { u"Courier New|'Courier New'"_s });
+    QCOMPARE(document.fontFaces, QStringList{u"Courier New|'Courier New'"_s});
 
     QStringList texts;
     for (const Paragraph &paragraph : document.paragraphs)
