@@ -1,0 +1,8 @@
+#include "result.h"
+
+#include <cstring>
+
+Result Result::fromErrno(int error)
+{
+    return failure(std::strerror(error));
+}

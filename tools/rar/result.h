@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+// The outcome of one step of the archiver: success, or failure with a reason for the user
+// ("No space left on device", "the path leads outside the target").
+class [[nodiscard]] Result final
+{
+public:
+    static Result success() { return Result(true, {}); }
+    static Result failure(std::string reason) { return Result(false, std::move(reason)); }
+    // The failure of a system call, described by its error number.
+    static Result fromErrno(int error);
+
+    [[nodiscard]] bool ok() const { return m_ok; }
+    [[nodiscard]] const std::string &reason() const { return m_reason; }
+
+private:
+    Result(bool ok, std::string reason)
+        : m_ok(ok)
+        , m_reason(std::move(reason))
+    { }
+
+    bool m_ok;
+    std::string m_reason;
+};
