@@ -43,15 +43,17 @@ Result EntryPath::checkLinkTarget(std::string_view target) const
         return Result::failure("link without a target refused");
     if (target.starts_with('/'))
         return Result::failure("link to an absolute path refused");
-    // Depth below the root of the link's directory, walked along the target.
+    // ".." may only lead the target: after a name it would step up from wherever that name leads
+    // once it is a link. The leading ones must not climb above the root.
     std::size_t depth = m_components.empty() ? 0 : m_components.size() - 1;
+    bool named = false;
     for (const std::string_view part : splitPath(target)) {
         if (part != "..") {
-            ++depth;
-        } else if (depth == 0) {
+            named = true;
+        } else if (named) {
+            return Result::failure("link with \"..\" after a name refused");
+        } else if (depth-- == 0) {
             return Result::failure("link leading outside the target refused");
-        } else {
-            --depth;
         }
     }
     return Result::success();

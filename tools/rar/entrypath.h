@@ -20,8 +20,8 @@ public:
     // component.
     [[nodiscard]] static std::optional<EntryPath> parse(std::string_view name, std::string &reason);
 
-    // A symbolic link stored at this path may point to target when target is relative and, its ".."
-    // taken as steps up from the link's directory, stays inside the root.
+    // A symbolic link stored at this path may point to target when target is relative, its ".."
+    // come before every name, and they climb no higher than the root.
     [[nodiscard]] Result checkLinkTarget(std::string_view target) const;
 
     [[nodiscard]] bool isRoot() const { return m_components.empty(); }

@@ -1,41 +1,60 @@
 #include "targetdirectory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 // Resolution beneath the root without openat2 (kernels before 5.6, or a sandbox that hides it):
-// one component at a time, no symbolic link followed at all.
-int openNoLinks(int root, const EntryPath &path, int flags)
+// one component at a time, no symbolic link followed and no ".." taken at all.
+int openNoLinks(int root, const std::string &name, int flags)
 {
-    UniqueFd current(::openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const auto &parts = path.components();
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t slash = std::min(name.find('/', start), name.size());
+        if (slash > start)
+            parts.push_back(name.substr(start, slash - start));
+        start = slash + 1;
+    }
+    UniqueFd current(::openat(root, ".", (parts.empty() ? flags : O_RDONLY | O_DIRECTORY) | O_CLOEXEC));
     for (std::size_t i = 0; i < parts.size() && current.isValid(); ++i) {
+        if (parts[i] == "..") {
+            errno = EXDEV;
+            return -1;
+        }
         const int last = i + 1 == parts.size() ? flags : O_RDONLY | O_DIRECTORY;
         current = UniqueFd(::openat(current.get(), parts[i].c_str(), last | O_NOFOLLOW | O_CLOEXEC));
     }
     return current.release();
 }
 
-int openBeneath(int root, const EntryPath &path, int flags)
+// Opens name (relative, "" for the root) as the kernel resolves it beneath root: EXDEV when it
+// leads outside, through ".." or a symbolic link.
+int openBeneath(int root, const std::string &name, int flags)
 {
     static bool haveOpenat2 = true;
     if (haveOpenat2) {
         open_how how{};
         how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-        const std::string name = path.isRoot() ? std::string(".") : path.toString();
-        const int fd = static_cast<int>(::syscall(SYS_openat2, root, name.c_str(), &how, sizeof how));
+        const char *path = name.empty() ? "." : name.c_str();
+        const int fd = static_cast<int>(::syscall(SYS_openat2, root, path, &how, sizeof how));
         if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
             return fd;
         haveOpenat2 = false;
     }
-    return openNoLinks(root, path, flags);
+    return openNoLinks(root, name, flags);
+}
+
+int openBeneath(int root, const EntryPath &path, int flags)
+{
+    return openBeneath(root, path.toString(), flags);
 }
 
 Result resolutionFailure(int error)
@@ -140,6 +159,12 @@ Result TargetDirectory::makeSymlink(const EntryPath &path, const std::string &ta
 {
     if (Result allowed = path.checkLinkTarget(target); !allowed.ok())
         return allowed;
+    // Where the link leads today, as the kernel resolves it: the names it passes may be links
+    // themselves (what they are later is checked when they are made).
+    const std::string parent = path.parent().toString();
+    UniqueFd probe(openBeneath(m_root.get(), parent.empty() ? target : parent + '/' + target, O_PATH));
+    if (!probe.isValid() && (errno == EXDEV || errno == ELOOP))
+        return Result::failure("link leading outside the target refused");
     return place(path, [&](int directory, const char *name) {
         return ::symlinkat(target.c_str(), directory, name) == 0 ? Result::success()
                                                                  : Result::fromErrno(errno);
