@@ -183,6 +183,7 @@ private slots:
     void cutTailIsWrittenOver_data();
     void cutTailIsWrittenOver();
     void killDuringAdd();
+    void concurrentAddsAllArrive();
     void fullDiskDuringAdd_data();
     void fullDiskDuringAdd();
 
@@ -655,6 +656,31 @@ void TestRar::killDuringAdd()
     QVERIFY(QFileInfo(m_root + u"/bk.rar"_s).size() < (1 << 20));
     QCOMPARE(rar(m_root, {u"x"_s, u"-idcpdq"_s, u"bk.rar"_s, u"out/"_s}).exitCode, 0);
     QCOMPARE(contents(m_root + u"/out/a.txt"_s) + contents(m_root + u"/out/c.txt"_s), QByteArray("ac"));
+}
+
+void TestRar::concurrentAddsAllArrive()
+{
+    // Runs that append at once take turns; none writes over another's entry.
+    QStringList expected;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 6; ++i) {
+        const QString name = u"file%1.dat"_s.arg(i);
+        writeFile(m_root + u'/' + name, QByteArray(300 * 1024, char('a' + i)));
+        expected << name;
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setWorkingDirectory(m_root);
+        runs.back()->start(QStringLiteral(TAV_BIN_DIR "/rar"), {u"a"_s, u"-idcpdq"_s, u"bk"_s, name});
+    }
+    for (const auto &process : runs) {
+        QVERIFY(process->waitForFinished());
+        QCOMPARE(process->exitCode(), 0);
+    }
+    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"bk.rar"_s});
+    QStringList names = listed.out.split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    QCOMPARE(names, expected);
+    QCOMPARE(rar(m_root, {u"x"_s, u"-idcpdq"_s, u"bk.rar"_s, u"out/"_s}).exitCode, 0);
+    QCOMPARE(contents(m_root + u"/out/file5.dat"_s), QByteArray(300 * 1024, 'f'));
 }
 
 void TestRar::fullDiskDuringAdd_data()

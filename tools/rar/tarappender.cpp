@@ -66,20 +66,30 @@ void TarAppender::removeIfCreated()
 Result TarAppender::open(const std::string &path)
 {
     m_path = path;
-    m_fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    m_created = m_fd.isValid();
-    if (!m_created && errno == EEXIST)
-        m_fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    if (!m_fd.isValid())
-        return Result::fromErrno(errno);
-    // Two runs appending at once would write over each other's entries.
-    if (::flock(m_fd.get(), LOCK_EX) != 0)
-        return Result::fromErrno(errno);
     struct stat status
     {
     };
-    if (::fstat(m_fd.get(), &status) != 0)
-        return Result::fromErrno(errno);
+    for (int attempt = 0;; ++attempt) {
+        m_fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        m_created = m_fd.isValid();
+        if (!m_created && errno == EEXIST)
+            m_fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        if (!m_fd.isValid())
+            return Result::fromErrno(errno);
+        // Two runs appending at once would write over each other's entries.
+        if (::flock(m_fd.get(), LOCK_EX) != 0 || ::fstat(m_fd.get(), &status) != 0)
+            return Result::fromErrno(errno);
+        // A run that held the lock may have removed the archive it had created; then the name
+        // leads to another file, or to none, and this one must not be written.
+        struct stat named
+        {
+        };
+        if (::stat(path.c_str(), &named) == 0 && named.st_dev == status.st_dev
+            && named.st_ino == status.st_ino)
+            break;
+        if (attempt == 10)
+            return Result::failure("the archive keeps being replaced");
+    }
     if (!S_ISREG(status.st_mode))
         return Result::failure("not a regular file");
     m_device = status.st_dev;
