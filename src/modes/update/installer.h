@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+class QWidget;
+class UpdateLog;
+class UpdateView;
+
+// Moves the files an update selected from "UP00" into the installation (the current directory),
+// each replaced file first added to the backup archive "predver.rar", the running executable
+// parked under its "old" name; and brings the previous version back from that backup.
+//
+// A file whose backup or move fails is not installed: the installed file stays as it was, the
+// new one stays in "UP00", and the log view and the update log say so.
+class Installer final
+{
+public:
+    Installer(UpdateView &view, UpdateLog &log, QByteArray hostProgram);
+
+    struct Result
+    {
+        int installed = 0;
+        int failed = 0;
+    };
+
+    // Installs every entry (a path relative to "UP00" and to the installation) in order, then the
+    // count line, the closing box ("IsNew", or the box that some files were not installed) and the
+    // "+" date lines. The caller then uploads the log and refreshes the backup button.
+    Result installFiles(const QList<QByteArray> &selected);
+    // One file: source "UP00/<entry>" (platform separator), destination the entry. True when the
+    // destination now holds the new file.
+    bool installFile(QByteArrayView source, QByteArrayView destination);
+    // The "ReBak" button: restores "predver.rar" into the installation.
+    void restoreBackup();
+
+private:
+    UpdateView &m_view;
+    UpdateLog &m_log;
+    QByteArray m_hostProgram;
+};
+
+// Enables the dialog's push button "ReBak" with the tool tip "BakT" when a backup is present,
+// else disables it with "NoBak"; a dialog without that button is left alone.
+void refreshBackupButton(QWidget *dialog);

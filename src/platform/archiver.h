@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The external archiver of the updater: "rar.exe" in the current directory on Windows, elsewhere
+// the program "rar" in the current directory, called by its path. A run waits for the archiver to
+// end while the event loop keeps painting the windows; user input waits until it has ended.
+namespace Archiver {
+
+// The path by which the archiver in the current directory is called.
+[[nodiscard]] QString programPath();
+[[nodiscard]] bool isPresent();
+
+struct Result
+{
+    bool started = false;
+    bool crashed = false; // killed by a signal, or crashed
+    int exitCode = -1;
+    QString errorText; // why it failed to start or crashed, for the log view and the update log
+
+    [[nodiscard]] bool succeeded() const { return started && !crashed && exitCode == 0; }
+};
+
+// Runs the archiver with the arguments of one of the updater's command lines, e.g.
+// {"x", "-idcpdq", "-y", "UP00/ko10.rar", "UP00/"}, each argument as it stands (a path with a
+// blank stays one argument), and waits for it.
+[[nodiscard]] Result run(const QStringList &arguments);
+
+} // namespace Archiver
