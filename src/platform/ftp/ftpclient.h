@@ -4,16 +4,15 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
-#include <map>
 #include <memory>
 
+class CurlSession;
 class QIODevice;
-class QSocketNotifier;
 
 // FTP commands queued and run one after the other inside the event loop, on libcurl's multi
-// interface driven by socket notifiers and one single-shot timer (no threads of our own).
+// interface driven by socket notifiers and one single-shot timer (no threads of our own; the
+// libcurl side is CurlSession, private to this class).
 //
 // A batch is what is queued while the client is idle plus whatever is queued before it has
 // finished; it reports its end once through done(bool). When a command fails, the commands
@@ -84,45 +83,26 @@ private:
         quint16 port = 21;
         QString user;
         QString password;
-        QString path; // directory for cd, file name for get and put
+        QString path; // file name for get and put; directory for cd (joined to the current one as it runs)
         QIODevice *device = nullptr;
         QByteArray data;
         bool hasData = false;
         TransferType type = Binary;
     };
-    struct Transfer;
-    struct SocketWatch;
 
     int enqueue(Command command);
     void scheduleNext();
     void startNext();
     void execute();
     void runConnect(const QString &user, const QString &password);
-    void startTransfer(Kind kind, const QByteArray &url);
+    void startStep(Kind kind, const QString &directory);
+    void stepFinished(Error error, const QString &text);
+    void serverReplied(int code);
     void finishCurrent(Error error, const QString &text);
     void closeConnection();
     void setState(State state);
 
-    [[nodiscard]] QByteArray urlFor(const QString &directory, const QString &file) const;
-    [[nodiscard]] QString failureText(int curlCode) const;
-
-    // libcurl's side; the callbacks forward to the members below.
-    friend struct CurlGlue;
-    void watchSocket(int fd, int what);
-    void socketActivity(int fd, int action);
-    [[nodiscard]] bool isWatchingSockets() const;
-    void timerFired();
-    void drive(int fd, int action);
-    void collectFinished();
-    void serverLine(QByteArrayView line);
-
-    void *m_multi = nullptr;
-    std::unique_ptr<Transfer> m_transfer;
-    std::map<int, std::unique_ptr<SocketWatch>> m_sockets;
-    QTimer m_timer;
-    bool m_inCurl = false;
-    bool m_kick = false;
-    int m_kicks = 0;
+    std::unique_ptr<CurlSession> m_session;
 
     QList<Command> m_pending;
     std::unique_ptr<Command> m_current;
@@ -141,13 +121,4 @@ private:
     QString m_password;
     bool m_loggedIn = false;
     QString m_directory; // empty: the login directory
-
-    // The server's last reply, whole (multi-line replies joined with LF).
-    QByteArray m_reply;
-    QByteArray m_replyBuilding;
-    int m_replyCode = 0;
-
-    QByteArray m_received;
-    qint64 m_progressDone = -1;
-    qint64 m_progressTotal = 0;
 };

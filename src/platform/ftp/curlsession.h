@@ -1,0 +1,99 @@
+#pragma once
+
+#include "platform/ftp/ftpclient.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <curl/curl.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+
+// libcurl's side of FtpClient, private to src/platform/ftp/: the multi handle, the easy handle
+// of the one step running, and the socket notifiers and single-shot timer that drive them from
+// the event loop (no threads). A step is one libcurl transfer: the login (with the PWD that
+// libcurl sends after it), a change of directory, a download or an upload. Later steps reuse
+// the control connection libcurl keeps, until close().
+//
+// progressed() and finished() leave only after libcurl has returned, so their slots may start
+// the next step, close the session or delete its owner. connecting() and replyArrived() are
+// sent from inside libcurl's callbacks: their slots only note the state.
+class CurlSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Step { Login, Cd, Get, Put };
+
+    struct Request
+    {
+        Step step = Step::Login;
+        QString host;
+        quint16 port = 21;
+        QString user; // never empty: the anonymous login is spelt out
+        QString password;
+        // Absolute ("/a/b") or relative to the login directory ("a/b"); empty: the login directory.
+        QString directory;
+        QString file; // get and put
+        // get: the target, a null device keeps the bytes for takeReceived(); put: the source
+        QIODevice *device = nullptr;
+        std::optional<QByteArray> data; // put of bytes instead of a device
+        bool ascii = false;
+    };
+
+    explicit CurlSession(QObject *parent = nullptr);
+    ~CurlSession() override;
+
+    // An empty text: the step runs and finished() follows. Otherwise the error text of the step
+    // that could not start.
+    [[nodiscard]] QString start(const Request &request);
+    // Drops the running step without finished(), ends the kept connection (QUIT) and closes
+    // every socket.
+    void close();
+    [[nodiscard]] QByteArray takeReceived();
+
+signals:
+    // A connection to the server's address is being opened.
+    void connecting();
+    // A whole reply of the server, multi-line replies included, with its code.
+    void replyArrived(int code);
+    // Of a get or a put; total is 0 while the size is unknown.
+    void progressed(qint64 done, qint64 total);
+    // NoError, or the failure and its text: what failed, then the server's error reply, the
+    // device's error or libcurl's reason.
+    void finished(FtpClient::Error error, const QString &text);
+
+private:
+    struct Transfer;
+    struct SocketWatch;
+    friend struct CurlGlue;
+
+    void watchSocket(int fd, int what);
+    [[nodiscard]] bool isWatchingSockets() const;
+    void drive(int fd, int action);
+    void collectFinished();
+    void serverLine(QByteArrayView line);
+    [[nodiscard]] QString failureText(const QString &detail, bool loginDenied = false) const;
+    [[nodiscard]] QString failureDetail(CURLcode code) const;
+
+    CURLM *m_multi = nullptr;
+    std::unique_ptr<Transfer> m_transfer;
+    QString m_host; // of the running step, for the error texts
+    std::map<int, std::unique_ptr<SocketWatch>> m_sockets;
+    QTimer m_timer;
+    bool m_inCurl = false;
+    bool m_kick = false;
+    int m_kicks = 0;
+
+    QByteArray m_replyBuilding; // the lines so far of a multi-line reply
+    int m_replyCode = 0;
+    QByteArray m_received;
+    qint64 m_reportedProgress = -1;
+};
