@@ -10,6 +10,11 @@ output once it accepts connections, and serves until it is terminated.
   --log FILE                       every command received, one per line as the client sent it
   --drop-after BYTES               every data connection is cut after that many bytes, in
                                    either direction, and the command answered with 426
+  --stall-after BYTES              every data connection goes silent after that many bytes, in
+                                   either direction: it stays open but neither sends nor reads
+  --stall-after-login              the control connection goes silent once a login succeeded:
+                                   commands are still read (and logged) but never answered
+  --rate BYTES                     every data connection moves at most that many bytes a second
 """
 
 import argparse
@@ -17,16 +22,20 @@ import logging
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 def main():
-    parser = argparse.ArgumentParser()
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--user", action="append", default=[])
     parser.add_argument("--anonymous")
     parser.add_argument("--log")
     parser.add_argument("--drop-after", type=int, default=-1)
+    parser.add_argument("--stall-after", type=int, default=-1)
+    parser.add_argument("--stall-after-login", action="store_true")
+    parser.add_argument("--rate", type=int, default=0)
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -40,46 +49,74 @@ def main():
         authorizer.add_anonymous(home, perm=perm)
 
     log = open(args.log, "a", buffering=1, encoding="utf-8") if args.log else None
+    # Either limit makes the data connection stop at that many bytes: cut or silent.
     drop_after = args.drop_after
+    stall_after = args.stall_after
+    limit = drop_after if drop_after >= 0 else stall_after
 
-    class CuttingDTPHandler(DTPHandler):
-        """Cuts the data connection once drop_after bytes have gone through."""
+    # The throttling handler never uses sendfile(), so it is taken only when asked for.
+    base = ThrottledDTPHandler if args.rate > 0 else DTPHandler
+
+    class LimitingDTPHandler(base):
+        """Cuts the data connection, or lets it go silent, once limit bytes have gone through."""
+
+        read_limit = args.rate
+        write_limit = args.rate
+        stalled = False
 
         def use_sendfile(self):
-            return False if drop_after >= 0 else DTPHandler.use_sendfile(self)
+            return False if limit >= 0 else base.use_sendfile(self)
 
-        def _cut(self):
-            self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
-            self.close()
+        def _stop(self):
+            if drop_after >= 0:
+                self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
+                self.close()
+            else:
+                # Open but deaf and dumb: no more events for this socket but its closing.
+                self.stalled = True
+                self.modify_ioloop_events(0)
+
+        def modify_ioloop_events(self, events, logdebug=False):
+            base.modify_ioloop_events(self, 0 if self.stalled else events, logdebug)
 
         def send(self, data):
-            if drop_after < 0:
-                return DTPHandler.send(self, data)
-            room = drop_after - self.tot_bytes_sent
-            if room <= 0:
-                self._cut()
+            if limit < 0:
+                return base.send(self, data)
+            room = limit - self.tot_bytes_sent
+            if room <= 0 or self.stalled:
+                self._stop()
                 return 0
-            sent = DTPHandler.send(self, data[:room])
-            if self.tot_bytes_sent >= drop_after:
-                self._cut()
+            sent = base.send(self, data[:room])
+            if self.tot_bytes_sent >= limit:
+                self._stop()
             return sent
 
         def handle_read(self):
-            DTPHandler.handle_read(self)
-            if drop_after >= 0 and self.tot_bytes_received >= drop_after and not self._closed:
-                self._cut()
+            if self.stalled:
+                return
+            base.handle_read(self)
+            if limit >= 0 and self.tot_bytes_received >= limit and not self._closed:
+                self._stop()
 
         # pyftpdlib calls the event alias, not handle_read itself.
         handle_read_event = handle_read
 
     class LoggingHandler(FTPHandler):
+        silent = False
+
         def pre_process_command(self, line, cmd, arg):
             if log:
                 log.write(line + "\n")
+            if self.silent:
+                return None
             return FTPHandler.pre_process_command(self, line, cmd, arg)
 
+        def handle_auth_success(self, home, password, msg_login):
+            FTPHandler.handle_auth_success(self, home, password, msg_login)
+            self.silent = args.stall_after_login
+
     LoggingHandler.authorizer = authorizer
-    LoggingHandler.dtp_handler = CuttingDTPHandler
+    LoggingHandler.dtp_handler = LimitingDTPHandler
     LoggingHandler.banner = "tav test server ready."
 
     server = FTPServer(("127.0.0.1", 0), LoggingHandler)

@@ -37,6 +37,12 @@ bool FtpTestServer::start()
     arguments << m_arguments;
     if (m_dropAfter >= 0)
         arguments << QStringLiteral("--drop-after") << QString::number(m_dropAfter);
+    if (m_stallAfter >= 0)
+        arguments << QStringLiteral("--stall-after") << QString::number(m_stallAfter);
+    if (m_stallAfterLogin)
+        arguments << QStringLiteral("--stall-after-login");
+    if (m_rateLimit > 0)
+        arguments << QStringLiteral("--rate") << QString::number(m_rateLimit);
 
     // The server resolves paths against its working directory, which a test may have removed.
     m_process.setWorkingDirectory(m_workDir.path());

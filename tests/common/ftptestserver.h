@@ -11,6 +11,7 @@
 //     FtpTestServer server;
 //     server.addUser(u"kora"_s, u"secret"_s, home, u"elradfmw"_s);   // or allowAnonymous(home)
 //     server.setDropAfter(1000);               // optional: cut every data connection there
+//     server.setStallAfter(1000);              // optional: or let it go silent there
 //     QVERIFY2(server.start(), qPrintable(server.lastError()));
 //     ... connect to 127.0.0.1:server.port() ...
 //     QCOMPARE(server.commands().filter(u"CWD"_s), ...);
@@ -31,6 +32,13 @@ public:
     void allowAnonymous(const QString &home, const QString &perm = QStringLiteral("elr"));
     // A negative count (the default) never cuts.
     void setDropAfter(qint64 bytes) { m_dropAfter = bytes; }
+    // Every data connection stays open but sends and reads nothing more after that many bytes,
+    // as a dead server's does; a negative count (the default) never stalls.
+    void setStallAfter(qint64 bytes) { m_stallAfter = bytes; }
+    // The control connection answers nothing once a login has succeeded.
+    void setStallAfterLogin(bool stall) { m_stallAfterLogin = stall; }
+    // Every data connection moves at most that many bytes a second; 0 (the default): no limit.
+    void setRateLimit(qint64 bytesPerSecond) { m_rateLimit = bytesPerSecond; }
 
     // Starts the server and waits until it accepts connections.
     [[nodiscard]] bool start();
@@ -50,6 +58,9 @@ private:
     QTemporaryDir m_workDir;
     QStringList m_arguments;
     qint64 m_dropAfter = -1;
+    qint64 m_stallAfter = -1;
+    bool m_stallAfterLogin = false;
+    qint64 m_rateLimit = 0;
     quint16 m_port = 0;
     QString m_lastError;
 };

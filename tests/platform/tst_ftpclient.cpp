@@ -2,6 +2,7 @@
 #include "platform/ftp/ftpclient.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -49,6 +50,8 @@ private slots:
     void failures();
     void commandsNeedConnection();
     void nextBatchFromDoneHandler();
+    void silentServer_data();
+    void silentServer();
 
 private:
     // Waits for the batch's done(); fails the test when it does not come or comes twice.
@@ -329,6 +332,91 @@ void TestFtpClient::nextBatchFromDoneHandler()
     QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 2, 30000);
     QCOMPARE(reports, (QList<bool>{true, false}));
     QCOMPARE(ftp.error(), FtpClient::NoError);
+    QCOMPARE(ftp.readAll(), m_archive);
+}
+
+void TestFtpClient::silentServer_data()
+{
+    QTest::addColumn<qint64>("stallAfter"); // bytes of each data connection; -1: never
+    QTest::addColumn<bool>("stallAfterLogin");
+    QTest::addColumn<qint64>("rate"); // bytes a second; 0: no limit
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<QString>("failed"); // empty: the batch succeeds
+
+    QTest::newRow("download goes silent")
+        << qint64(200 * 1024) << false << qint64(0) << false << QStringLiteral("Downloading file");
+    QTest::newRow("upload goes silent")
+        << qint64(200 * 1024) << false << qint64(0) << true << QStringLiteral("Uploading file");
+    QTest::newRow("no reply after login")
+        << qint64(-1) << true << qint64(0) << false << QStringLiteral("Connecting to host");
+    // Slow is not dead: the limit is on silence, not on the length of a transfer.
+    QTest::newRow("slow download outlasts the limit")
+        << qint64(-1) << false << qint64(96 * 1024) << false << QString();
+}
+
+void TestFtpClient::silentServer()
+{
+    QFETCH(qint64, stallAfter);
+    QFETCH(bool, stallAfterLogin);
+    QFETCH(qint64, rate);
+    QFETCH(bool, upload);
+    QFETCH(QString, failed);
+
+    FtpTestServer first;
+    first.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
+    first.setStallAfter(stallAfter);
+    first.setStallAfterLogin(stallAfterLogin);
+    first.setRateLimit(rate);
+    QVERIFY2(first.start(), qPrintable(first.lastError()));
+    FtpTestServer second;
+    second.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
+    QVERIFY2(second.start(), qPrintable(second.lastError()));
+
+    const QString localPath = m_dir->filePath(QStringLiteral("download"));
+    QFile target(localPath);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    FtpClient ftp;
+    ftp.setTransferTimeout(std::chrono::seconds(2));
+    QSignalSpy done(&ftp, &FtpClient::done);
+    QElapsedTimer clock;
+    clock.start();
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), first.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+    ftp.cd(upload ? QStringLiteral("/UPDATE/LOGS") : QStringLiteral("/UPDATE"));
+    if (upload)
+        ftp.put(m_archive, QStringLiteral("up.bin"));
+    else
+        ftp.get(QStringLiteral("ko1.rar"), &target);
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+    const qint64 elapsed = clock.elapsed();
+    target.close();
+
+    if (failed.isEmpty()) {
+        QVERIFY2(!done.at(0).at(0).toBool(), qPrintable(ftp.errorString()));
+        QCOMPARE(readFile(localPath), m_archive);
+        QVERIFY2(elapsed > 3000, qPrintable(QString::number(elapsed)));
+        return;
+    }
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(ftp.error(), FtpClient::UnknownError);
+    QCOMPARE(
+        ftp.errorString(), failed + QStringLiteral(" failed:\nNo response from the server for 2 seconds"));
+    // libcurl measures the speed over the last few seconds, so a transfer that stops short is
+    // given up a little after the limit, still far from the 60 seconds of the default.
+    QVERIFY2(elapsed >= 2000 && elapsed < 20000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(ftp.state(), FtpClient::Unconnected);
+    QVERIFY(QFileInfo(localPath).size() < m_archive.size());
+
+    // As in automatic mode, the next batch on the same client goes to another server.
+    done.clear();
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), second.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+    ftp.cd(QStringLiteral("/UPDATE"));
+    ftp.get(QStringLiteral("ko1.rar"));
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+    QVERIFY2(!done.at(0).at(0).toBool(), qPrintable(ftp.errorString()));
     QCOMPARE(ftp.readAll(), m_archive);
 }
 

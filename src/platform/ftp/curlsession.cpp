@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QUrl>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -119,11 +120,9 @@ struct CurlGlue
     static int timer(CURLM *, long timeoutMs, void *session)
     {
         auto *curl = static_cast<CurlSession *>(session);
-        curl->m_kick = false;
-        if (timeoutMs < 0)
-            curl->m_timer.stop();
-        else
-            curl->m_timer.start(int(qMin(timeoutMs, long(INT_MAX))));
+        curl->m_curlDeadline
+            = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(qint64(timeoutMs));
+        curl->armTimer();
         return 0;
     }
 
@@ -181,7 +180,12 @@ CurlSession::CurlSession(QObject *parent)
 {
     initialiseCurl();
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        // A time-out libcurl asked for is delivered now; it asks again for the next one.
+        if (m_curlDeadline.hasExpired())
+            m_curlDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+        drive(CURL_SOCKET_TIMEOUT, 0);
+    });
 }
 
 CurlSession::~CurlSession()
@@ -216,6 +220,13 @@ QString CurlSession::start(const Request &request)
     curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, receiveBufferSize);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A dead server must not hold a step for ever: less than a byte a second over the whole
+    // time-out ends a transfer, and the same time bounds the connection and every reply.
+    const long timeout = long(m_timeout.count());
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeout);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
     // The debug hook is where the server's replies can be read.
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &CurlGlue::debug);
@@ -286,6 +297,9 @@ void CurlSession::close()
         watch->retire();
     m_sockets.clear();
     m_timer.stop();
+    m_curlDeadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    m_kick = false;
+    m_kicks = 0;
     m_replyBuilding.clear();
 }
 
@@ -323,6 +337,20 @@ void CurlSession::watchSocket(int fd, int what)
         watch->write->setEnabled(wantWrite);
 }
 
+// The one timer serves libcurl's time-out and, sooner, a kick.
+void CurlSession::armTimer()
+{
+    qint64 wait = m_curlDeadline.isForever() ? -1 : m_curlDeadline.remainingTime();
+    if (m_kick) {
+        const qint64 kickDelay = m_kicks <= 1 ? 0 : 10;
+        wait = wait < 0 ? kickDelay : std::min(wait, kickDelay);
+    }
+    if (wait < 0)
+        m_timer.stop();
+    else
+        m_timer.start(int(std::min<qint64>(wait, INT_MAX)));
+}
+
 bool CurlSession::isWatchingSockets() const
 {
     for (const auto &[fd, watch] : m_sockets) {
@@ -336,24 +364,24 @@ void CurlSession::drive(int fd, int action)
 {
     if (!m_multi || m_inCurl)
         return;
+    const bool wasKicking = std::exchange(m_kick, false);
     int running = 0;
     m_inCurl = true;
-    if (std::exchange(m_kick, false))
+    if (wasKicking)
         curl_multi_socket_all(m_multi, &running);
     else
         curl_multi_socket_action(m_multi, curl_socket_t(fd), action, &running);
     m_inCurl = false;
-    // libcurl 7.88 can leave a transfer on a reused connection with neither a socket nor a
-    // time-out to wait for (after PASV, before it opens the data connection), and a time-out
-    // action does not look at a transfer without a timer. Such a transfer is run again through
-    // the call that visits every transfer; once it watches a socket or sets its own time-out,
-    // the normal path takes over.
-    if (running > 0 && !m_timer.isActive() && !isWatchingSockets()) {
-        m_kick = true;
-        m_timer.start(m_kicks++ == 0 ? 0 : 10);
-    } else {
-        m_kicks = 0;
-    }
+    // libcurl 7.88 can leave a transfer on a reused connection with no socket to wait for
+    // (after PASV, before it opens the data connection); a time-out action reaches it only when
+    // the time-out it asked for expires, which may be a minute away. Such a transfer is run
+    // again at once, then every 10 ms, through the call that visits every transfer, and the
+    // time-out libcurl asked for still stands; once it watches a socket, the normal path takes
+    // over.
+    m_kick = running > 0 && !isWatchingSockets();
+    m_kicks = m_kick ? m_kicks + 1 : 0;
+    if (m_kick || wasKicking)
+        armTimer();
 
     if (m_transfer && m_transfer->movesData() && m_transfer->now != m_reportedProgress) {
         m_reportedProgress = m_transfer->now;
@@ -389,6 +417,11 @@ void CurlSession::collectFinished()
         } else if (connecting && code == CURLE_COULDNT_CONNECT && osError == ECONNREFUSED) {
             error = FtpClient::ConnectionRefused;
             text = FtpClient::tr("Connection refused to host %1").arg(m_host);
+        } else if (code == CURLE_OPERATION_TIMEDOUT) {
+            // libcurl words it after the rule that fired ("Operation too slow", "FTP response
+            // timeout", "Connection timed out"); for the user it is one thing.
+            text = failureText(
+                FtpClient::tr("No response from the server for %1 seconds").arg(m_timeout.count()));
         } else {
             text = failureText(failureDetail(code), code == CURLE_LOGIN_DENIED);
         }

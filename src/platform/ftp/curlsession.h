@@ -4,12 +4,14 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -51,6 +53,11 @@ public:
     explicit CurlSession(QObject *parent = nullptr);
     ~CurlSession() override;
 
+    // A step that moves no data for this long fails, and so does a connection that takes longer
+    // or a reply that keeps the client waiting longer.
+    void setTimeout(std::chrono::seconds timeout) { m_timeout = timeout; }
+    [[nodiscard]] std::chrono::seconds timeout() const { return m_timeout; }
+
     // An empty text: the step runs and finished() follows. Otherwise the error text of the step
     // that could not start.
     [[nodiscard]] QString start(const Request &request);
@@ -77,6 +84,7 @@ private:
 
     void watchSocket(int fd, int what);
     [[nodiscard]] bool isWatchingSockets() const;
+    void armTimer();
     void drive(int fd, int action);
     void collectFinished();
     void serverLine(QByteArrayView line);
@@ -88,9 +96,11 @@ private:
     QString m_host; // of the running step, for the error texts
     std::map<int, std::unique_ptr<SocketWatch>> m_sockets;
     QTimer m_timer;
+    QDeadlineTimer m_curlDeadline{QDeadlineTimer::Forever}; // of the time-out libcurl asked for
     bool m_inCurl = false;
-    bool m_kick = false;
-    int m_kicks = 0;
+    bool m_kick = false; // the next call visits every transfer
+    int m_kicks = 0; // in a row
+    std::chrono::seconds m_timeout = FtpClient::defaultTransferTimeout;
 
     QByteArray m_replyBuilding; // the lines so far of a multi-line reply
     int m_replyCode = 0;

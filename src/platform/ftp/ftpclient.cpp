@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -37,6 +38,16 @@ FtpClient::~FtpClient()
     const QSignalBlocker blocker(this);
     m_pending.clear();
     closeConnection();
+}
+
+void FtpClient::setTransferTimeout(std::chrono::seconds timeout)
+{
+    m_session->setTimeout(std::max(timeout, std::chrono::seconds(1)));
+}
+
+std::chrono::seconds FtpClient::transferTimeout() const
+{
+    return m_session->timeout();
 }
 
 int FtpClient::connectToHost(const QString &host, quint16 port)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 class CurlSession;
@@ -24,6 +25,12 @@ class QIODevice;
 // confirms. Each cd() goes to the server as one CWD, so the server sees the directory exactly as
 // given ("/UPDATE", "pub/dir/sub"). Transfers use passive mode (PASV).
 //
+// A dead server cannot hold a batch for ever: a command whose transfer moves nothing for
+// transferTimeout() (60 seconds), whose connection takes longer, or whose reply keeps the
+// client waiting longer fails, and the batch ends with done(true) like after any failure.
+// libcurl waits for the server's confirmation of an upload without returning to the event loop,
+// so a server that takes the data and never confirms holds the thread for that time.
+//
 // Host names under ".invalid" are refused as not found without asking the resolver: that domain
 // never resolves, and unconfigured builds name their servers there.
 class FtpClient final : public QObject
@@ -37,8 +44,14 @@ public:
     Q_ENUM(Error)
     enum TransferType { Binary, Ascii };
 
+    static constexpr std::chrono::seconds defaultTransferTimeout{60};
+
     explicit FtpClient(QObject *parent = nullptr);
     ~FtpClient() override;
+
+    // For commands started from now on; whole seconds, at least one. Tests shorten it.
+    void setTransferTimeout(std::chrono::seconds timeout);
+    [[nodiscard]] std::chrono::seconds transferTimeout() const;
 
     // Each returns the command's id, as reported by commandStarted() and commandFinished().
     int connectToHost(const QString &host, quint16 port = 21);
