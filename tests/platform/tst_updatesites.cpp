@@ -9,7 +9,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 class TestUpdateSites : public QObject
 {
@@ -172,6 +171,12 @@ void TestUpdateSites::checkFtpUrl_data()
     QTest::newRow("single slash") << QStringLiteral("ftp://host.invalid/") << QString();
     QTest::newRow("web scheme") << QStringLiteral("http://host.invalid/pub/")
                                 << QStringLiteral("Error: URL must start with 'ftp:'");
+    QTest::newRow("upper-case scheme")
+        << QStringLiteral("FTP://host.invalid/pub") << QStringLiteral("Error: URL must start with 'ftp:'");
+    QTest::newRow("mixed-case scheme")
+        << QStringLiteral("Ftp://host.invalid/x") << QStringLiteral("Error: URL must start with 'ftp:'");
+    QTest::newRow("longer scheme") << QStringLiteral("ftps://host.invalid/x")
+                                   << QStringLiteral("Error: URL must start with 'ftp:'");
     QTest::newRow("host only") << QStringLiteral("ftp://host.invalid")
                                << QStringLiteral("Error: URL has no path");
     QTest::newRow("bad port") << QStringLiteral("ftp://host.invalid:port/x")
@@ -183,7 +188,7 @@ void TestUpdateSites::checkFtpUrl()
     QFETCH(QString, url);
     QFETCH(QString, message);
     Diagnostics::clearRecordedBoxes();
-    QCOMPARE(UpdateSites::checkFtpUrl(QUrl(url)), message.isEmpty());
+    QCOMPARE(UpdateSites::checkFtpUrl(url), message.isEmpty());
     const auto boxes = Diagnostics::recordedBoxes();
     if (message.isEmpty()) {
         QVERIFY(boxes.isEmpty());

@@ -153,9 +153,10 @@ void TAster::fetchAsteroid()
 
 bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName, const QByteArray &localPath)
 {
-    const QUrl source(CodePage::toUnicode(url));
-    if (!UpdateSites::checkFtpUrl(source))
+    const QString sourceText = CodePage::toUnicode(url);
+    if (!UpdateSites::checkFtpUrl(sourceText))
         return false;
+    const QUrl source(sourceText);
 
     auto target = std::make_unique<QSaveFile>(CodePage::toUnicode(localPath));
     const qsizetype slash = remoteName.indexOf('/');

@@ -74,17 +74,19 @@ QByteArray UpdateSites::stateReport(int state)
     return "state=" + QByteArray::number(state) + ':' + stateName(state);
 }
 
-bool UpdateSites::checkFtpUrl(const QUrl &url)
+bool UpdateSites::checkFtpUrl(const QString &url)
 {
-    if (!url.isValid()) {
+    const QUrl parsed(url);
+    if (!parsed.isValid()) {
         Diagnostics::warning("Error: Invalid URL");
         return false;
     }
-    if (url.scheme() != u"ftp") {
+    // A valid URL that begins so has exactly the scheme "ftp"; "FTP:" or "Ftp:" does not pass.
+    if (!url.startsWith(u"ftp:")) {
         Diagnostics::warning("Error: URL must start with 'ftp:'");
         return false;
     }
-    if (url.path().isEmpty()) {
+    if (parsed.path().isEmpty()) {
         Diagnostics::warning("Error: URL has no path");
         return false;
     }

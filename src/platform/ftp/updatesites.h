@@ -6,7 +6,7 @@
 #include <array>
 
 class FtpClient;
-class QUrl;
+class QString;
 
 // The update sites compiled into the program, the site list the user chooses from, and small
 // services the dialogs that transfer files share.
@@ -47,7 +47,8 @@ bool connectSite(FtpClient &ftp, int siteNumber);
 [[nodiscard]] QByteArray stateReport(int state);
 
 // True for a valid URL with the scheme "ftp" and a path; otherwise the warning box tells why
-// ("Error: Invalid URL", "Error: URL must start with 'ftp:'", "Error: URL has no path").
-bool checkFtpUrl(const QUrl &url);
+// ("Error: Invalid URL", "Error: URL must start with 'ftp:'", "Error: URL has no path"). It takes
+// the text because the scheme is compared as written, and QUrl lowers it.
+bool checkFtpUrl(const QString &url);
 
 } // namespace UpdateSites
