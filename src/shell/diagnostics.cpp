@@ -2,6 +2,7 @@
 
 #include "shell/catalog.h"
 #include "support/codepage.h"
+#include "support/strings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -30,19 +31,6 @@ State &state()
 {
     static State s;
     return s;
-}
-
-QByteArray vformat(const char *format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0)
-        return {};
-    QByteArray text(length, Qt::Uninitialized);
-    std::vsnprintf(text.data(), size_t(length) + 1, format, args);
-    return text;
 }
 
 // A box needs a widget application; without one (a tool or a test without GUI) the text goes to
@@ -78,7 +66,7 @@ void Diagnostics::log(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    const QByteArray line = vformat(format, args);
+    const QByteArray line = Strings::formatted(format, args);
     va_end(args);
     logLine(line);
 }

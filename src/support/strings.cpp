@@ -1,6 +1,7 @@
 #include "support/strings.h"
 
 #include <climits>
+#include <cstdio>
 
 QByteArray Strings::boundedCopy(QByteArrayView src, qsizetype n)
 {
@@ -145,4 +146,17 @@ int Strings::number(QByteArrayView s)
             return negative ? INT_MIN : INT_MAX;
     }
     return int(negative ? -value : value);
+}
+
+QByteArray Strings::formatted(const char *format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return {};
+    QByteArray text(length, Qt::Uninitialized);
+    std::vsnprintf(text.data(), size_t(length) + 1, format, args);
+    return text;
 }

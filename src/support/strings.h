@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <cstdarg>
 #include <optional>
 
 // Small helpers over 8-bit text. A blank is the space character only; tabs are ordinary
@@ -37,6 +38,8 @@ std::optional<QByteArray> textInBrackets(QByteArray &s);
 [[nodiscard]] int beginsWith(QByteArrayView s, QByteArrayView prefix);
 // Replaces every a by b; returns the count.
 int replaceChar(QByteArray &s, char a, char b);
+// The whole text of a printf-style format and its arguments (vsnprintf, never cut).
+[[nodiscard]] QByteArray formatted(const char *format, va_list args);
 // C atoi: leading white space, optional sign, digits; 0 when there are none. Never overflows.
 [[nodiscard]] int number(QByteArrayView s);
 

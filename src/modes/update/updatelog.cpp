@@ -22,19 +22,6 @@ namespace {
 // "kora.ini"; the first such line counts.
 constexpr QByteArrayView numberKey = "NINST";
 
-QByteArray vformat(const char *format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0)
-        return {};
-    QByteArray text(length, Qt::Uninitialized);
-    std::vsnprintf(text.data(), size_t(length) + 1, format, args);
-    return text;
-}
-
 } // namespace
 
 UpdateLog::UpdateLog(QByteArray fileName)
@@ -78,7 +65,7 @@ void UpdateLog::write(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    const QByteArray line = vformat(format, args);
+    const QByteArray line = Strings::formatted(format, args);
     va_end(args);
     writeLine(line);
 }
