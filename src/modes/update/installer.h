@@ -3,17 +3,24 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
+#include <QStringList>
 
 class QWidget;
 class UpdateLog;
 class UpdateView;
+
+namespace Archiver {
+struct Result;
+}
 
 // Moves the files an update selected from "UP00" into the installation (the current directory),
 // each replaced file first added to the backup archive "predver.rar", the running executable
 // parked under its "old" name; and brings the previous version back from that backup.
 //
 // A file whose backup or move fails is not installed: the installed file stays as it was, the
-// new one stays in "UP00", and the log view and the update log say so.
+// new one stays in "UP00", and the log view and the update log say so. Each archiver run marks
+// the view busy while it lasts.
 class Installer final
 {
 public:
@@ -26,16 +33,23 @@ public:
     };
 
     // Installs every entry (a path relative to "UP00" and to the installation) in order, then the
-    // count line, the closing box ("IsNew", or the box that some files were not installed) and the
-    // "+" date lines. The caller then uploads the log and refreshes the backup button.
+    // count line, the closing box ("IsNew", or "NePer" when some files were not installed) and
+    // the "+" date lines. The caller then uploads the log and refreshes the backup button.
     Result installFiles(const QList<QByteArray> &selected);
     // One file: source "UP00/<entry>" (platform separator), destination the entry. True when the
     // destination now holds the new file.
     bool installFile(QByteArrayView source, QByteArrayView destination);
-    // The "ReBak" button: restores "predver.rar" into the installation.
+    // The "ReBak" button: restores "predver.rar" into the installation. The archive is deleted
+    // only when the archiver restored all of it; otherwise it is kept and the failure is shown.
     void restoreBackup();
 
 private:
+    // Parks the running executable, moves the new one in, and puts the old one back when that fails.
+    bool replaceExecutable(const QString &source, const QString &destination, QByteArrayView name);
+    Archiver::Result runArchiver(const QStringList &arguments);
+    bool installed(QByteArrayView destination);
+    bool notInstalled(QByteArrayView key, QByteArrayView destination, const QString &reason);
+
     UpdateView &m_view;
     UpdateLog &m_log;
     QByteArray m_hostProgram;

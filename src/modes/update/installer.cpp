@@ -1,0 +1,182 @@
+#include "modes/update/installer.h"
+
+#include "modes/update/updatelog.h"
+#include "modes/update/updateview.h"
+#include "platform/archiver.h"
+#include "platform/filereplacement.h"
+#include "platform/ownfiles.h"
+#include "shell/catalog.h"
+#include "shell/diagnostics.h"
+#include "support/codepage.h"
+#include "toolkit/hostinstallation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString backupArchive = u"predver.rar"_s;
+
+QByteArray catalogText(QByteArrayView key)
+{
+    return Catalog::text(key).value_or(QByteArray());
+}
+
+// A dangling symbolic link is there too: a move replaces it like a file.
+bool isThere(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+Installer::Installer(UpdateView &view, UpdateLog &log, QByteArray hostProgram)
+    : m_view(view)
+    , m_log(log)
+    , m_hostProgram(std::move(hostProgram))
+{ }
+
+Installer::Result Installer::installFiles(const QList<QByteArray> &selected)
+{
+    const QByteArray directory = "UP00" + QByteArray(1, QDir::separator().toLatin1());
+    Result result;
+    for (const QByteArray &entry : selected) {
+        if (installFile(directory + entry, entry))
+            ++result.installed;
+        else
+            ++result.failed;
+    }
+    m_log.writeNumberLine(catalogText("Per%d"), result.installed);
+    if (result.failed > 0)
+        m_log.writeNumberLine(catalogText("NePer%d"), result.failed);
+    Diagnostics::warning(result.failed > 0 ? "NePer" : "IsNew");
+    m_log.writeDateLine("+", OwnFiles::executableName());
+    m_log.writeDateLine("+", m_hostProgram);
+    return result;
+}
+
+bool Installer::installFile(QByteArrayView source, QByteArrayView destination)
+{
+    const QString from = CodePage::toUnicode(source);
+    const QString to = CodePage::toUnicode(destination);
+    // Checked before anything is backed up or parked: either would fail the move afterwards.
+    if (!isThere(from))
+        return notInstalled("MovErr", destination, u"the new file is missing"_s);
+    const QFileInfo target(to);
+    if (target.isDir() && !target.isSymLink())
+        return notInstalled("MovErr", destination, u"a directory of that name is in the way"_s);
+
+    if (isThere(to)) {
+        if (!OwnFiles::isNeverBackedUp(destination)) {
+            const Archiver::Result backup
+                = runArchiver({u"a"_s, u"-r"_s, u"-idcpdq"_s, u"-y"_s, u"predver"_s, to});
+            if (!backup.succeeded())
+                return notInstalled("BakErr", destination, backup.errorText);
+        }
+        if (destination.toByteArray().compare(OwnFiles::executableName(), Qt::CaseInsensitive) == 0)
+            return replaceExecutable(from, to, destination);
+    }
+    const FileReplacement::Result moved = FileReplacement::replace(from, to);
+    if (!moved.ok)
+        return notInstalled("MovErr", destination, moved.errorText);
+    return installed(destination);
+}
+
+bool Installer::replaceExecutable(const QString &source, const QString &destination, QByteArrayView name)
+{
+    const QString parked = CodePage::toUnicode(OwnFiles::parkedExecutableName());
+    QFile previous(parked);
+    if (isThere(parked) && !previous.remove())
+        return notInstalled("OldErr", name, parked + u": "_s + previous.errorString());
+    const FileReplacement::Result parking = FileReplacement::replace(destination, parked);
+    if (!parking.ok)
+        return notInstalled("OldErr", name, parking.errorText);
+    const FileReplacement::Result moved = FileReplacement::replace(source, destination);
+    if (moved.ok)
+        return installed(name);
+    const FileReplacement::Result back = FileReplacement::replace(parked, destination);
+    QString reason = moved.errorText;
+    if (!back.ok)
+        reason += u"; the running program stays parked as %1: %2"_s.arg(parked, back.errorText);
+    return notInstalled("MovErr", name, reason);
+}
+
+Archiver::Result Installer::runArchiver(const QStringList &arguments)
+{
+    m_view.setBusy(true);
+    Archiver::Result result = Archiver::run(arguments);
+    m_view.setBusy(false);
+    return result;
+}
+
+bool Installer::installed(QByteArrayView destination)
+{
+    const QByteArray pere = catalogText("Pere");
+    m_view.logLine(pere + ' ' + destination.toByteArray(), Qt::black);
+    m_log.writeDateLine(pere, destination);
+    return true;
+}
+
+bool Installer::notInstalled(QByteArrayView key, QByteArrayView destination, const QString &reason)
+{
+    const QByteArray line
+        = catalogText(key) + ' ' + destination.toByteArray() + " - " + CodePage::fromUnicode(reason);
+    m_view.logLine(line, Qt::red);
+    m_log.write("%s", line.constData());
+    return false;
+}
+
+void Installer::restoreBackup()
+{
+    if (!HostInstallation::backupPresent()) {
+        Diagnostics::warning("NoBak");
+        m_log.write("#%s", catalogText("NoBak").constData());
+        return;
+    }
+    Archiver::Result restore;
+    if (QFileInfo(backupArchive).isFile())
+        restore = runArchiver({u"x"_s, u"-idcpdq"_s, u"-y"_s, backupArchive});
+    else
+        restore.errorText = backupArchive + u" is missing"_s;
+
+    const QByteArray stamp = UpdateLog::currentTimeStamp();
+    if (restore.succeeded()) {
+        QFile archive(backupArchive);
+        if (!archive.remove())
+            Diagnostics::log("Cannot delete %s: %s", "predver.rar",
+                CodePage::fromUnicode(archive.errorString()).constData());
+        refreshBackupButton(m_view.window());
+        Diagnostics::warning("ReBakIs");
+        if (QWidget *window = m_view.window()) {
+            if (auto *newButton = window->findChild<QPushButton *>(u"New"_s))
+                newButton->setVisible(true);
+        }
+        m_log.write("#%s %s", stamp.constData(), catalogText("ReBakIs").constData());
+    } else {
+        // Some entries may have been restored: the archive stays for another try.
+        const QByteArray line = catalogText("ReBakErr") + " - " + CodePage::fromUnicode(restore.errorText);
+        m_view.logLine(line, Qt::red);
+        Diagnostics::warning("ReBakErr");
+        m_log.write("#%s %s", stamp.constData(), line.constData());
+    }
+    m_log.writeDateLine("<-", OwnFiles::executableName());
+    m_log.writeDateLine("<-", m_hostProgram);
+}
+
+void refreshBackupButton(QWidget *dialog)
+{
+    if (!dialog)
+        return;
+    auto *button = dialog->findChild<QPushButton *>(u"ReBak"_s);
+    if (!button)
+        return;
+    const bool present = HostInstallation::backupPresent();
+    button->setEnabled(present);
+    button->setToolTip(Catalog::displayText(present ? "BakT" : "NoBak"));
+}
