@@ -34,14 +34,10 @@ private slots:
     void cleanup();
     void installOne_data();
     void installOne();
-    void runningExecutable_data();
-    void runningExecutable();
     void twoUpdatesThenRestore();
     void countsWithFailuresAndNoCatalog();
     void restoreFailures_data();
     void restoreFailures();
-    void backupButton_data();
-    void backupButton();
 
 private:
     void setArchiver(const QString &kind);
@@ -202,8 +198,11 @@ void TestInstaller::installOne_data()
     QTest::addColumn<QByteArray>("key"); // of the log view's line
     QTest::addColumn<bool>("backedUp");
 
-    const QString capitals = QString::fromLatin1(OwnFiles::executableName().toUpper());
+    const QString exe = QString::fromLatin1(OwnFiles::executableName());
+    const QString capitals = exe.toUpper();
     const Files a{{u"a.dat"_s, "old a"}};
+    // The executable is a real program, running while it is replaced.
+    const Files program{{exe, read(u"/bin/sleep"_s)}};
     QTest::newRow("new file moved in")
         << Files{} << u"new.dat"_s << u"real"_s << QString() << "Pere"_ba << false;
     QTest::newRow("replaced file backed up first")
@@ -214,6 +213,10 @@ void TestInstaller::installOne_data()
         << Files{{u"tav.t"_s, "old catalog"}} << u"tav.t"_s << u"real"_s << QString() << "Pere"_ba << false;
     QTest::newRow("text.t never backed up")
         << Files{{u"text.t"_s, "old texts"}} << u"text.t"_s << u"real"_s << QString() << "Pere"_ba << false;
+    QTest::newRow("running executable parked")
+        << program << exe << u"real"_s << QString() << "Pere"_ba << false;
+    QTest::newRow("earlier parked copy replaced")
+        << program << exe << u"real"_s << u"parked file"_s << "Pere"_ba << false;
     QTest::newRow("executable in capitals backed up and parked")
         << Files{{capitals, "old program"}} << capitals << u"real"_s << QString() << "Pere"_ba << true;
     QTest::newRow("archiver missing") << a << u"a.dat"_s << u"missing"_s << QString() << "BakErr"_ba << false;
@@ -227,6 +230,12 @@ void TestInstaller::installOne_data()
         << a << u"a.dat"_s << u"real"_s << u"immutable"_s << "MovErr"_ba << true;
     QTest::newRow("move across file systems")
         << a << u"a.dat"_s << u"real"_s << u"other volume"_s << "MovErr"_ba << true;
+    QTest::newRow("parked copy cannot be removed")
+        << program << exe << u"real"_s << u"parked immutable"_s << "OldErr"_ba << false;
+    QTest::newRow("non-empty directory under the parked name")
+        << program << exe << u"real"_s << u"parked directory"_s << "OldErr"_ba << false;
+    QTest::newRow("executable cannot move in: the old one put back")
+        << program << exe << u"real"_s << u"other volume"_s << "MovErr"_ba << false;
 }
 
 void TestInstaller::installOne()
@@ -238,21 +247,35 @@ void TestInstaller::installOne()
     QFETCH(QByteArray, key);
     QFETCH(bool, backedUp);
 
+    const QString parked = QString::fromLatin1(OwnFiles::parkedExecutableName());
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QVERIFY(write(it.key(), it.value(), installedBefore));
     QVERIFY(write(u"UP00/"_s + entry, "new"));
     setArchiver(archiver);
-    if (obstacle == u"immutable")
-        setImmutable(entry);
+    if (obstacle.startsWith(u"parked"))
+        QVERIFY(write(obstacle.endsWith(u"directory") ? parked + u"/inside"_s : parked, "older program"));
+    if (obstacle.endsWith(u"immutable"))
+        setImmutable(obstacle.startsWith(u"parked") ? parked : entry);
     else if (obstacle == u"other volume")
         putUpdateOnOtherVolume();
     const Files installation = filesIn(u"."_s);
+    QProcess running;
+    if (entry == QString::fromLatin1(OwnFiles::executableName())) {
+        QVERIFY(QFile::setPermissions(entry, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        running.start(u"./"_s + entry, {u"60"_s});
+        QVERIFY(running.waitForStarted());
+    }
 
     RecordingUpdateView view;
     UpdateLog log("00000.log");
     Installer installer(view, log, "kora10.exe");
     const bool ok = key == "Pere";
     QCOMPARE(installer.installFile(QByteArray("UP00/" + entry.toUtf8()), entry.toUtf8()), ok);
+    if (running.state() != QProcess::NotRunning) {
+        QCOMPARE(running.state(), QProcess::Running);
+        running.kill();
+        running.waitForFinished();
+    }
 
     QCOMPARE(view.lines.size(), 1);
     const QByteArray line = view.lines.first();
@@ -261,84 +284,21 @@ void TestInstaller::installOne()
         QCOMPARE(read(u"00000.log"_s), text("Pere") + ' ' + entry.toUtf8() + " - " + stamp(unpacked) + '\n');
         QCOMPARE(read(entry), "new"_ba);
         QVERIFY(!QFileInfo::exists(u"UP00/"_s + entry));
+        if (entry.compare(QString::fromLatin1(OwnFiles::executableName()), Qt::CaseInsensitive) == 0)
+            QCOMPARE(read(parked), before.value(entry));
     } else {
         QVERIFY2(line.startsWith("red: " + text(key) + ' ' + entry.toUtf8() + " - "), line.constData());
         QCOMPARE(read(u"00000.log"_s), line.mid(5) + '\n');
-        // Nothing in the installation changed, and the new file waits in "UP00".
+        // Nothing in the installation changed (a parked executable is back), the new file waits in UP00.
         Files now = filesIn(u"."_s);
         now.remove(u"00000.log"_s);
         now.remove(u"predver.rar"_s);
         QCOMPARE(now, installation);
     }
-    const bool capitals
-        = entry.compare(QString::fromLatin1(OwnFiles::executableName()), Qt::CaseInsensitive) == 0;
-    if (capitals)
-        QCOMPARE(read(QString::fromLatin1(OwnFiles::parkedExecutableName())), before.value(entry));
     const Files backup = backedUp ? Files{{entry, before.value(entry)}} : Files{};
     QCOMPARE(backupContents(), backup);
     const bool archiverRan = archiver != u"real" || backedUp;
-    QCOMPARE(view.busyChanges.size(), archiverRan ? 2 : 0);
-    QVERIFY(view.busyChanges.isEmpty() || view.busyChanges == (QList<bool>{true, false}));
-}
-
-void TestInstaller::runningExecutable_data()
-{
-    QTest::addColumn<QString>("parkedBefore");
-    QTest::addColumn<bool>("otherVolume");
-    QTest::addColumn<QByteArray>("key");
-
-    QTest::newRow("parked for the first time") << QString() << false << "Pere"_ba;
-    QTest::newRow("earlier parked copy replaced") << u"file"_s << false << "Pere"_ba;
-    QTest::newRow("parked copy cannot be removed") << u"immutable"_s << false << "OldErr"_ba;
-    QTest::newRow("non-empty directory under the parked name") << u"directory"_s << false << "OldErr"_ba;
-    QTest::newRow("new one cannot move in: old one put back") << QString() << true << "MovErr"_ba;
-}
-
-// A real process runs from the installation's executable while the update replaces it.
-void TestInstaller::runningExecutable()
-{
-    QFETCH(QString, parkedBefore);
-    QFETCH(bool, otherVolume);
-    QFETCH(QByteArray, key);
-
-    const QString name = QString::fromLatin1(OwnFiles::executableName());
-    const QString parked = QString::fromLatin1(OwnFiles::parkedExecutableName());
-    QVERIFY(QFile::copy(u"/bin/sleep"_s, name));
-    const QByteArray program = read(name);
-    if (parkedBefore == u"file" || parkedBefore == u"immutable")
-        QVERIFY(write(parked, "older program"));
-    if (parkedBefore == u"immutable")
-        setImmutable(parked);
-    if (parkedBefore == u"directory")
-        QVERIFY(write(parked + u"/inside"_s, "x"));
-    QVERIFY(write(u"UP00/"_s + name, "new program"));
-    if (otherVolume)
-        putUpdateOnOtherVolume();
-
-    QProcess running;
-    running.start(u"./"_s + name, {u"60"_s});
-    QVERIFY(running.waitForStarted());
-    RecordingUpdateView view;
-    UpdateLog log("00000.log");
-    const bool ok = key == "Pere";
-    QCOMPARE(Installer(view, log, "kora10.exe")
-                 .installFile(QByteArray("UP00/" + name.toLatin1()), name.toLatin1()),
-        ok);
-    QVERIFY2(view.lines.value(0).startsWith((ok ? "black: " : "red: ") + text(key)),
-        view.lines.value(0).constData());
-    QCOMPARE(running.state(), QProcess::Running);
-    running.kill();
-    running.waitForFinished();
-
-    QCOMPARE(read(name), ok ? "new program"_ba : program);
-    QCOMPARE(read(u"UP00/"_s + name), ok ? "(missing)"_ba : "new program"_ba);
-    if (ok)
-        QCOMPARE(read(parked), program);
-    else if (parkedBefore == u"immutable")
-        QCOMPARE(read(parked), "older program"_ba);
-    else if (parkedBefore.isEmpty())
-        QVERIFY(!QFileInfo::exists(parked));
-    QVERIFY(!QFile::exists(u"predver.rar"_s));
+    QCOMPARE(view.busyChanges, archiverRan ? (QList<bool>{true, false}) : QList<bool>{});
 }
 
 // "predver.rar" keeps, for each replaced file, the copy taken just before its latest
@@ -380,6 +340,10 @@ void TestInstaller::twoUpdatesThenRestore()
     QVERIFY2(read(u"00000.log"_s).startsWith(firstRun), read(u"00000.log"_s).constData());
     QCOMPARE(backupContents(),
         (Files{{u"a.dat"_s, "a0"}, {u"b.dat"_s, "b1"}, {u"sub/c.dat"_s, "c0"}, {u"d.dat"_s, "d1"}}));
+
+    refreshBackupButton(view.window());
+    QVERIFY(rebak->isEnabled());
+    QCOMPARE(rebak->toolTip(), Catalog::displayText("BakT"));
 
     Diagnostics::clearRecordedBoxes();
     const qsizetype logSize = read(u"00000.log"_s).size();
@@ -449,20 +413,24 @@ void TestInstaller::restoreFailures()
     QFETCH(QString, reason);
 
     QVERIFY(write(u"a.dat"_s, "current"));
-    QByteArray archive;
     if (backup == u"BK00")
         QVERIFY(QDir().mkdir(u"BK00"_s));
     else if (backup == u"damaged")
         QVERIFY(write(u"predver.rar"_s, "not an archive at all"));
     else if (backup == u"archive")
         QCOMPARE(QProcess::execute(u"./rar"_s, {u"a"_s, u"-idcpdq"_s, u"predver"_s, u"a.dat"_s}), 0);
-    archive = read(u"predver.rar"_s);
+    const QByteArray archive = read(u"predver.rar"_s);
     QVERIFY(write(u"a.dat"_s, "current, changed"));
     setArchiver(archiver);
 
     RecordingUpdateView view;
+    auto *rebak = new QPushButton(view.window());
+    rebak->setObjectName(u"ReBak"_s);
     UpdateLog log("00000.log");
     Installer(view, log, "kora10.exe").restoreBackup();
+    // The backup button follows what is there, BK00 alone included.
+    refreshBackupButton(view.window());
+    QCOMPARE(rebak->isEnabled(), !backup.isEmpty());
 
     QCOMPARE(boxText(), Catalog::displayText(key));
     QCOMPARE(read(u"predver.rar"_s), archive);
@@ -478,37 +446,6 @@ void TestInstaller::restoreFailures()
     QVERIFY2(line.match(QString::fromLatin1(view.lines.first())).hasMatch(), view.lines.first().constData());
     QVERIFY2(
         logged.startsWith('#') && logged.contains(view.lines.first().mid(5) + "\n<- "), logged.constData());
-}
-
-void TestInstaller::backupButton_data()
-{
-    QTest::addColumn<QString>("backup");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QByteArray>("toolTip");
-
-    QTest::newRow("predver.rar") << u"predver.rar"_s << true << "BakT"_ba;
-    QTest::newRow("directory BK00") << u"BK00/"_s << true << "BakT"_ba;
-    QTest::newRow("none") << QString() << false << "NoBak"_ba;
-}
-
-void TestInstaller::backupButton()
-{
-    QFETCH(QString, backup);
-    QFETCH(bool, enabled);
-    QFETCH(QByteArray, toolTip);
-    if (backup.endsWith(u'/'))
-        QVERIFY(QDir().mkdir(backup));
-    else if (!backup.isEmpty())
-        QVERIFY(write(backup, "x"));
-
-    QWidget dialog;
-    refreshBackupButton(&dialog); // no such button: nothing to do
-    auto *button = new QPushButton(&dialog);
-    button->setObjectName(u"ReBak"_s);
-    button->setEnabled(!enabled);
-    refreshBackupButton(&dialog);
-    QCOMPARE(button->isEnabled(), enabled);
-    QCOMPARE(button->toolTip(), Catalog::displayText(toolTip));
 }
 
 QTEST_MAIN(TestInstaller)
