@@ -3,6 +3,7 @@
 #include "forms/checksets.h"
 #include "forms/formitems.h"
 #include "shell/catalog.h"
+#include "shell/diagnostics.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
 #include "support/flagset.h"
@@ -208,9 +209,11 @@ void ChoiceGroups::buildFileList(QByteArrayView name, QBoxLayout *layout)
     QByteArray listName = name.toByteArray();
     const QByteArray path = Strings::splitAt(listName, '-').value_or(QByteArray());
     QListWidget *list = makeEmptyList(listName);
-    const int flags = TextFile::SkipBlankLines | TextFile::SkipComments | TextFile::ConvertCp866
-        | TextFile::TryApplicationDir | TextFile::WarnWhenMissing;
-    fillList(list, TextFile::readLines(CodePage::toUnicode(path), flags).value_or(StringList()));
+    const FileResult<StringList> lines = TextFile::readLines(CodePage::toUnicode(path),
+        TextFile::SkipBlankLines | TextFile::SkipComments | TextFile::ConvertCp866
+            | TextFile::TryApplicationDir);
+    // A missing file is reported and gives an empty list.
+    fillList(list, Diagnostics::warnIfFailed(lines) ? *lines : StringList());
     if (layout)
         layout->addWidget(list);
 }

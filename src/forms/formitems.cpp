@@ -5,6 +5,7 @@
 #include "shell/catalog.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
+#include "support/filelookup.h"
 #include "support/stringlist.h"
 #include "support/strings.h"
 #include "toolkit/widgethelpers.h"
@@ -15,7 +16,6 @@
 #include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QLabel>
@@ -72,9 +72,12 @@ void buildHelpText(QByteArrayView name, QBoxLayout *layout)
 
 void buildPicture(QByteArrayView name, QBoxLayout *layout)
 {
-    const QString path = CodePage::toUnicode(name);
     QPixmap pixmap;
-    if (!pixmap.load(path) && !pixmap.load(QCoreApplication::applicationDirPath() + u'/' + path))
+    for (const QString &place : FileLookup::candidates(CodePage::toUnicode(name))) {
+        if (pixmap.load(place))
+            break;
+    }
+    if (pixmap.isNull())
         return;
     auto *label = new QLabel;
     label->setPixmap(pixmap);

@@ -1,10 +1,10 @@
 #include "shell/catalog.h"
 
-#include "shell/diagnostics.h"
 #include "support/codepage.h"
+#include "support/filelookup.h"
+#include "support/linereader.h"
 #include "support/strings.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -26,43 +26,6 @@ std::optional<Entries> &entries()
     return catalog;
 }
 
-// The physical lines of a file held in memory, read the way a C stream reads them: every CR is
-// already gone, LF ends a line, and a file that ends with LF (or an empty file) yields one more
-// empty line before the end.
-class LineScanner final
-{
-public:
-    explicit LineScanner(QByteArrayView text)
-        : m_text(text)
-    { }
-
-    std::optional<QByteArrayView> readLine()
-    {
-        if (m_pos > m_text.size())
-            return std::nullopt;
-        qsizetype end = m_text.indexOf('\n', m_pos);
-        if (end < 0)
-            end = m_text.size();
-        const QByteArrayView line = m_text.sliced(m_pos, end - m_pos);
-        m_pos = end + 1;
-        return line;
-    }
-
-    // The next line that neither begins with '*' nor holds only blanks.
-    std::optional<QByteArrayView> readSignificantLine()
-    {
-        while (std::optional<QByteArrayView> line = readLine()) {
-            if (!line->startsWith('*') && Strings::firstNonBlank(*line) != 0)
-                return line;
-        }
-        return std::nullopt;
-    }
-
-private:
-    QByteArrayView m_text;
-    qsizetype m_pos = 0;
-};
-
 enum class Match { Other, NoText, WithText };
 
 // Whether an entry line has exactly the key `key`, and whether text follows its first blank.
@@ -78,14 +41,14 @@ Match matchEntry(const QByteArray &line, QByteArrayView key)
 // Joins continuation lines: the first '@' and what follows it give way to the next physical
 // line. A '*' line is dropped instead of joined; at end of file the '@' stays. Returns the joined
 // line, or nullopt when `line` has no '@'.
-std::optional<QByteArray> joinContinuations(QByteArrayView line, LineScanner &scanner)
+std::optional<QByteArray> joinContinuations(QByteArrayView line, LineReader &reader)
 {
     qsizetype at = line.indexOf('@');
     if (at < 0)
         return std::nullopt;
     QByteArray joined = line.toByteArray();
     while (at >= 0) {
-        std::optional<QByteArrayView> next = scanner.readLine();
+        std::optional<QByteArrayView> next = reader.readLine();
         if (!next)
             break;
         if (next->startsWith('*'))
@@ -100,35 +63,32 @@ std::optional<QByteArray> joinContinuations(QByteArrayView line, LineScanner &sc
 
 } // namespace
 
-void Catalog::load(const QString &fileName)
+FileResult<> Catalog::load(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const QString secondPath = QCoreApplication::applicationDirPath() + u'/' + fileName;
-        file.setFileName(secondPath);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Diagnostics::fileOpenWarning(secondPath);
-            return;
-        }
+    QFile file;
+    for (const QString &place : FileLookup::candidates(fileName)) {
+        file.setFileName(place);
+        if (file.open(QIODevice::ReadOnly))
+            break;
     }
+    // The message names the last place looked at.
+    if (!file.isOpen())
+        return FileResult<>::failure(file.fileName(), file.errorString());
     QByteArray text = file.readAll();
     file.close();
-    // A CR is dropped wherever it stands, and the conversion maps byte by byte, leaving every
-    // byte that the line structure is made of (LF, '@', '*', blank) as it is: both can be done
-    // for the whole file before it is cut into lines.
-    if (text.contains('\r'))
-        text.removeIf([](char c) { return c == '\r'; });
+    // The conversion maps byte by byte and leaves every byte that the line structure is made of
+    // (CR, LF, '@', '*', blank) as it is, so it is done for the whole file at once.
     CodePage::cp866ToCp1251(text);
+    LineReader reader(std::move(text));
 
     std::optional<Entries> &catalog = entries();
     if (!catalog)
         catalog.emplace();
-    // The lines point into the blocks' data, which stays where it is while the list of blocks
-    // grows.
-    catalog->blocks.append(text);
-    LineScanner scanner(QByteArrayView(catalog->blocks.last()));
-    while (std::optional<QByteArrayView> line = scanner.readSignificantLine()) {
-        if (std::optional<QByteArray> joined = joinContinuations(*line, scanner)) {
+    // The block shares the reader's bytes, so the reader's lines are views into the block; they
+    // stay where they are while the list of blocks grows.
+    catalog->blocks.append(reader.text());
+    while (std::optional<QByteArrayView> line = reader.readSignificantLine()) {
+        if (std::optional<QByteArray> joined = joinContinuations(*line, reader)) {
             catalog->blocks.append(*joined);
             const QByteArray &own = catalog->blocks.last();
             catalog->lines.append(QByteArray::fromRawData(own.constData(), own.size()));
@@ -136,6 +96,7 @@ void Catalog::load(const QString &fileName)
             catalog->lines.append(QByteArray::fromRawData(line->data(), line->size()));
         }
     }
+    return {};
 }
 
 bool Catalog::isLoaded()

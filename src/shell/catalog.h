@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/fileresult.h"
 #include "support/stringlist.h"
 
 #include <QByteArray>
@@ -13,8 +14,10 @@
 // it is, so code passes keys and literal texts to the same accessors.
 namespace Catalog {
 
-// Current directory first, then the executable's directory; a second load appends.
-void load(const QString &fileName);
+// Current directory first, then the executable's directory (FileLookup); a second load appends.
+// A file found in neither fails with the path in the executable's directory, and the caller
+// shows the warning.
+FileResult<> load(const QString &fileName);
 [[nodiscard]] bool isLoaded();
 // Forgets the catalog (tests).
 void clear();

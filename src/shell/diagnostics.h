@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/fileresult.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -30,6 +32,13 @@ void fileOpenWarning(QByteArrayView path);
 void fileOpenWarning(const QByteArray &path);
 void fileOpenWarning(const char *path);
 void fileOpenWarning(const QString &path);
+// The file-open warning for a failed reader or writer; true (and nothing shown) on success.
+template <typename T> bool warnIfFailed(const FileResult<T> &result)
+{
+    if (!result)
+        fileOpenWarning(result.path());
+    return result.ok();
+}
 // "*** Error"; ends the process with exit code 1 once the user closed it.
 [[noreturn]] void error(QByteArrayView keyOrText);
 

@@ -57,9 +57,10 @@ int runMode(QApplication &application)
     (void)CodePage::toUnicode("");
     qInstallMessageHandler(Diagnostics::messageHandler);
 
-    Catalog::load(QStringLiteral("tav.t"));
-    Settings::load(QStringLiteral("tavx.in"));
-    Settings::loadStyleSheet(QStringLiteral("tav.qss"));
+    // A start file that cannot be read costs its box, and the start goes on with defaults.
+    Diagnostics::warnIfFailed(Catalog::load(QStringLiteral("tav.t")));
+    Diagnostics::warnIfFailed(Settings::load(QStringLiteral("tavx.in")));
+    Diagnostics::warnIfFailed(Settings::loadStyleSheet(QStringLiteral("tav.qss")));
 
     const CommandLine commandLine(programArguments());
     // Word, an unknown mode and a mode without a window in this build end here: no event loop,

@@ -3,11 +3,11 @@
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
 #include "support/dates.h"
+#include "support/linereader.h"
 #include "support/strings.h"
 #include "support/textfile.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <utility>
 
@@ -77,21 +77,19 @@ QByteArray optionsLine()
 
 } // namespace
 
-void Settings::load(const QString &fileName)
+FileResult<> Settings::load(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Diagnostics::fileOpenWarning(fileName);
-        return;
-    }
-    LineReader reader(&file);
-    while (std::optional<QByteArray> line = reader.readLine()) {
+    const FileResult<QByteArray> contents = TextFile::readWhole(fileName);
+    if (!contents)
+        return FileResult<>::failure(contents);
+    LineReader reader(*contents);
+    while (const std::optional<QByteArrayView> line = reader.readLine()) {
         if (Strings::firstNonBlank(*line) == 0)
             continue;
-        const std::optional<QByteArray> value = Strings::splitNameValue(*line);
+        QByteArray name = line->toByteArray();
+        const std::optional<QByteArray> value = Strings::splitNameValue(name);
         if (!value)
             continue;
-        const QByteArray &name = *line;
         if (name == "Ov") {
             readOptions(*value);
             continue;
@@ -102,6 +100,7 @@ void Settings::load(const QString &fileName)
         else if (name == "hFdia")
             state().dialogFontSize = Strings::number(*value);
     }
+    return {};
 }
 
 bool Settings::save(const QString &fileName)
@@ -115,11 +114,7 @@ bool Settings::save(const QString &fileName)
         contents += *item.value;
         contents += '\n';
     }
-    if (!TextFile::writeWhole(fileName, contents)) {
-        Diagnostics::fileOpenWarning(fileName);
-        return false;
-    }
-    return true;
+    return Diagnostics::warnIfFailed(TextFile::writeWhole(fileName, contents));
 }
 
 void Settings::reset()
@@ -163,19 +158,19 @@ int Settings::dialogFontSize()
     return state().dialogFontSize;
 }
 
-void Settings::loadStyleSheet(const QString &fileName)
+FileResult<> Settings::loadStyleSheet(const QString &fileName)
 {
-    const QString path = QCoreApplication::applicationDirPath() + u'/' + fileName;
-    const std::unique_ptr<QFile> file = TextFile::openForReading(path);
-    if (!file)
-        return;
-    LineReader reader(file.get());
+    const FileResult<QByteArray> contents
+        = TextFile::readWhole(QCoreApplication::applicationDirPath() + u'/' + fileName);
+    if (!contents)
+        return FileResult<>::failure(contents);
+    LineReader reader(*contents);
     QString styleSheet;
-    while (std::optional<QByteArray> line = reader.readSignificantLine()) {
+    while (const std::optional<QByteArrayView> line = reader.readSignificantLine()) {
         const qsizetype comment = line->indexOf("//");
-        styleSheet += CodePage::toUnicode(
-            comment >= 0 ? QByteArrayView(*line).first(comment) : QByteArrayView(*line));
+        styleSheet += CodePage::toUnicode(comment >= 0 ? line->first(comment) : *line);
     }
     if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
         application->setStyleSheet(styleSheet);
+    return {};
 }

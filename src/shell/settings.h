@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/fileresult.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -15,7 +17,8 @@ namespace Settings {
 
 inline constexpr int optionCount = 20;
 
-void load(const QString &fileName);
+// A file that cannot be read leaves the defaults; the caller shows the warning.
+FileResult<> load(const QString &fileName);
 // Rewrites the file whole (temporary file renamed into place); false after the warning box.
 bool save(const QString &fileName);
 // Forgets everything (tests).
@@ -30,7 +33,8 @@ void setValue(QByteArrayView name, std::optional<QByteArrayView> value);
 [[nodiscard]] int fontSize();
 [[nodiscard]] int dialogFontSize();
 
-// Style sheet from the executable's directory, lines cut at "//".
-void loadStyleSheet(const QString &fileName);
+// Style sheet from the executable's directory, lines cut at "//"; a file that cannot be read
+// leaves the application's style sheet alone and the caller shows the warning.
+FileResult<> loadStyleSheet(const QString &fileName);
 
 } // namespace Settings

@@ -43,7 +43,8 @@ bool HostInstallation::findEphemerisDirectory()
 bool HostInstallation::findEphemerisDirectory(const QList<QByteArray> &roots)
 {
     QList<QByteArray> candidates;
-    const auto listed = TextFile::readLines(
+    // A missing list is no fault: the other places are searched all the same.
+    const FileResult<StringList> listed = TextFile::readLines(
         QStringLiteral("DIRSWE.CTL"), TextFile::SkipBlankLines | TextFile::SkipComments);
     if (listed)
         candidates << listed->items();

@@ -197,7 +197,7 @@ void TestSettings::setValue()
 
 void TestSettings::missingFileGivesDefaults()
 {
-    Settings::load(QStringLiteral("tavx.in"));
+    Diagnostics::warnIfFailed(Settings::load(QStringLiteral("tavx.in")));
     const auto boxes = Diagnostics::recordedBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, QStringLiteral("*** Warring"));
@@ -300,7 +300,7 @@ void TestSettings::styleSheet()
 void TestSettings::missingStyleSheetWarnsWithItsPath()
 {
     qApp->setStyleSheet(QStringLiteral("QLabel { }"));
-    Settings::loadStyleSheet(QStringLiteral("nothere.qss"));
+    Diagnostics::warnIfFailed(Settings::loadStyleSheet(QStringLiteral("nothere.qss")));
     const auto boxes = Diagnostics::recordedBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().text,

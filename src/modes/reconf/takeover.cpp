@@ -3,6 +3,7 @@
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
+#include "support/linereader.h"
 #include "support/stringlist.h"
 #include "support/strings.h"
 #include "support/textfile.h"
@@ -49,12 +50,12 @@ const QString iniName = u"kora.ini"_s;
 // file cannot be opened.
 std::optional<StringList> readIni(const QString &path)
 {
-    const std::unique_ptr<QFile> file = TextFile::openForReading(path);
-    if (!file)
+    const FileResult<QByteArray> contents = TextFile::readWhole(path);
+    if (!Diagnostics::warnIfFailed(contents))
         return std::nullopt;
     StringList lines(1000);
-    LineReader reader(file.get());
-    while (const std::optional<QByteArray> line = reader.readLine())
+    LineReader reader(*contents);
+    while (const std::optional<QByteArrayView> line = reader.readLine())
         lines.append(*line);
     return lines;
 }
@@ -95,11 +96,7 @@ bool writeLocalIni(const StringList &lines)
         contents += line;
         contents += '\n';
     }
-    if (!TextFile::writeWhole(iniName, contents)) {
-        Diagnostics::fileOpenWarning(iniName);
-        return false;
-    }
-    return true;
+    return Diagnostics::warnIfFailed(TextFile::writeWhole(iniName, contents));
 }
 
 bool sameFile(const QFileInfo &a, const QFileInfo &b)

@@ -3,10 +3,10 @@
 #include "platform/word/wordautomation.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
+#include "support/linereader.h"
 #include "support/strings.h"
 #include "support/textfile.h"
 
-#include <QFile>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -53,23 +53,24 @@ bool typeParagraph(WordAutomation &word, const std::optional<QByteArray> &pendin
 bool typeLines(WordAutomation &word, LineReader &reader)
 {
     std::optional<QByteArray> pending;
-    while (std::optional<QByteArray> line = reader.readLine()) {
-        const qsizetype marker = line->indexOf("@@");
+    while (const std::optional<QByteArrayView> view = reader.readLine()) {
+        QByteArray line = view->toByteArray();
+        const qsizetype marker = line.indexOf("@@");
         if (marker >= 0)
-            line->truncate(marker);
-        if (Strings::firstNonBlank(*line) == 0 || line->startsWith(' ')) {
+            line.truncate(marker);
+        if (Strings::firstNonBlank(line) == 0 || line.startsWith(' ')) {
             if (!typeParagraph(word, pending))
                 return false;
             pending.reset();
         }
-        Strings::normaliseBlanks(*line);
+        Strings::normaliseBlanks(line);
         // A line's trailing blank is dropped when it is appended too, so that the lines of a
         // paragraph are always joined by exactly one blank.
-        Strings::trimTrailing(*line);
+        Strings::trimTrailing(line);
         if (!pending)
-            pending = *line;
+            pending = line;
         else
-            *pending += ' ' + *line;
+            *pending += ' ' + line;
     }
     if (pending && Strings::firstNonBlank(*pending) != 0)
         return typeParagraph(word, pending);
@@ -88,16 +89,15 @@ void finishDocument(WordAutomation &word)
 
 int WordExport::exportToWord(const QByteArray &path, WordAutomation &word)
 {
-    std::unique_ptr<QFile> file = TextFile::openForReading(CodePage::toUnicode(path));
-    if (!file)
+    const FileResult<QByteArray> contents = TextFile::readWhole(CodePage::toUnicode(path));
+    if (!Diagnostics::warnIfFailed(contents))
         return 1;
     if (!word.createApplication()) {
         Diagnostics::warning("NoWord");
         return 1;
     }
-    LineReader reader(file.get());
+    LineReader reader(*contents);
     const bool complete = openDocument(word) && typeLines(word, reader);
-    file->close();
     if (complete)
         finishDocument(word);
     else
