@@ -1,10 +1,10 @@
 // Time of building a dialog from its catalog description: the parse alone, and the whole build
 // of the widgets (layout installed, not shown), for the gallery of every item kind.
 //     QT_QPA_PLATFORM=offscreen bench_layoutbuilder [catalog file] [dialog key] [repetitions]
+#include "forms/layoutbuilder.h"
+#include "forms/layoutdescription.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
-#include "toolkit/layoutbuilder.h"
-#include "toolkit/layoutdescription.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "forms/choicegroups.h"
 
 #include "forms/checksets.h"
-#include "forms/formitems.h"
+#include "forms/formfields.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
@@ -9,6 +9,7 @@
 #include "support/flagset.h"
 #include "support/strings.h"
 #include "support/textfile.h"
+#include "toolkit/widgethelpers.h"
 #include "widgets/bytedatewid.h"
 #include "widgets/bytetimeedit.h"
 
@@ -59,7 +60,7 @@ QString rowCaption(QByteArrayView rowName)
 
 void addTextRow(QFormLayout *form, QByteArrayView piece)
 {
-    QLineEdit *edit = FormItems::makeLineEdit(piece);
+    QLineEdit *edit = FormFields::makeLineEdit(piece);
     if (const auto value = Settings::value(piece))
         edit->setText(CodePage::toUnicode(*value));
     edit->home(false);
@@ -74,16 +75,16 @@ void addNamedRow(QFormLayout *form, QByteArrayView kind, QByteArrayView rowName,
     const char first = kind.isEmpty() ? '\0' : kind[0];
     if (first == 'A') {
         QByteArray rowText;
-        QLabel *label = FormItems::makeLabel(rowName, nullptr, kind, &rowText);
+        QLabel *label = FormFields::makeLabel(rowName, nullptr, kind, &rowText);
         form->addRow(CodePage::toUnicode(rowText), label);
     } else if (first == 'B') {
         auto *button = new QPushButton(Catalog::displayText(rowName));
-        button->setObjectName(FormItems::objectNameOf(rowName));
-        FormItems::applyFormFont(button);
-        FormItems::connectToKnop(button, owner);
+        button->setObjectName(WidgetHelpers::objectNameOf(rowName));
+        WidgetHelpers::applyFormFont(button);
+        FormFields::connectToKnop(button, owner);
         form->addRow(QString(), button);
     } else if (first == 'S') {
-        QSpinBox *spin = FormItems::makeSpinBox(kind, rowName, nullptr);
+        QSpinBox *spin = FormFields::makeSpinBox(kind, rowName, nullptr);
         QByteArray caption
             = Strings::boundedCopy(Catalog::text(rowName).value_or(QByteArray()), rowCaptionLimit);
         Strings::splitAt(caption, '[');
@@ -91,19 +92,19 @@ void addNamedRow(QFormLayout *form, QByteArrayView kind, QByteArrayView rowName,
         if (QWidget *label = form->labelForField(spin)) {
             const QByteArray spinName = CodePage::fromUnicode(spin->objectName());
             label->setObjectName(
-                FormItems::objectNameOf("L-" + Strings::boundedCopy(spinName, rowLabelNameLimit)));
+                WidgetHelpers::objectNameOf("L-" + Strings::boundedCopy(spinName, rowLabelNameLimit)));
         }
     } else if (first == 'H') {
         auto *combo = new QComboBox;
-        combo->setObjectName(FormItems::objectNameOf(rowName));
-        FormItems::applyFormFont(combo);
+        combo->setObjectName(WidgetHelpers::objectNameOf(rowName));
+        WidgetHelpers::applyFormFont(combo);
         form->addRow(Catalog::displayText(rowName), combo);
     } else if (kind == "DT") {
-        form->addRow(rowCaption(rowName), FormItems::makeDateTimeEdit(rowName, nullptr));
+        form->addRow(rowCaption(rowName), FormFields::makeDateTimeEdit(rowName, nullptr));
     } else if (kind == "D") {
-        form->addRow(rowCaption(rowName), FormItems::makeDateWidget(rowName, nullptr));
+        form->addRow(rowCaption(rowName), FormFields::makeDateWidget(rowName, nullptr));
     } else if (kind == "Tm") {
-        form->addRow(rowCaption(rowName), FormItems::makeTimeEdit(rowName, nullptr));
+        form->addRow(rowCaption(rowName), FormFields::makeTimeEdit(rowName, nullptr));
     }
 }
 
@@ -124,8 +125,8 @@ QByteArray ChoiceGroups::pieceText(QByteArrayView piece)
 QListWidget *ChoiceGroups::makeEmptyList(QByteArrayView name)
 {
     auto *list = new QListWidget;
-    list->setObjectName(FormItems::objectNameOf(name));
-    FormItems::applyFormFont(list);
+    list->setObjectName(WidgetHelpers::objectNameOf(name));
+    WidgetHelpers::applyFormFont(list);
     return list;
 }
 
@@ -154,8 +155,8 @@ void ChoiceGroups::buildRadioGroup(QByteArrayView type, QByteArrayView name, QBo
 {
     const StringList pieces = Catalog::list(name);
     auto *box = new QGroupBox;
-    FormItems::applyFormFont(box);
-    box->setObjectName(FormItems::objectNameOf("R" + name.toByteArray()));
+    WidgetHelpers::applyFormFont(box);
+    box->setObjectName(WidgetHelpers::objectNameOf("R" + name.toByteArray()));
     auto *inner = new QBoxLayout(type.contains('h') ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
 
     int chosen = 0;
@@ -166,7 +167,7 @@ void ChoiceGroups::buildRadioGroup(QByteArrayView type, QByteArrayView name, QBo
     }
     for (int i = 1; i < pieces.count(); ++i) {
         auto *button = new QRadioButton(CodePage::toUnicode(pieceText(pieces.at(i))));
-        FormItems::applyFormFont(button);
+        WidgetHelpers::applyFormFont(button);
         button->setChecked(i - 1 == chosen);
         button->setObjectName(QStringLiteral("r%1").arg(i));
         inner->addWidget(button);
@@ -180,14 +181,14 @@ void ChoiceGroups::buildCheckBoxGroup(QByteArrayView name, QBoxLayout *layout)
 {
     const StringList pieces = Catalog::list(name);
     auto *box = new QGroupBox;
-    FormItems::applyFormFont(box);
-    box->setObjectName(FormItems::objectNameOf("C" + name.toByteArray()));
+    WidgetHelpers::applyFormFont(box);
+    box->setObjectName(WidgetHelpers::objectNameOf("C" + name.toByteArray()));
     auto *inner = new QVBoxLayout;
     if (!pieces.isEmpty() && hasNonBlank(pieces.at(0)))
         box->setTitle(CodePage::toUnicode(pieceText(pieces.at(0))));
     for (int i = 1; i < pieces.count(); ++i) {
         auto *check = new QCheckBox(CodePage::toUnicode(pieceText(pieces.at(i))));
-        FormItems::applyFormFont(check);
+        WidgetHelpers::applyFormFont(check);
         check->setObjectName(QStringLiteral("c%1").arg(i));
         check->setChecked(storedOption(pieceNumber(pieces.at(i))) != 0);
         inner->addWidget(check);
@@ -234,7 +235,7 @@ void ChoiceGroups::buildCheckList(QByteArrayView name, QBoxLayout *layout)
 
     std::optional<FlagSet> marks;
     if (setNumber) {
-        list->setObjectName(FormItems::objectNameOf(name));
+        list->setObjectName(WidgetHelpers::objectNameOf(name));
         const int number = Strings::number(*setNumber);
         if (number >= 0 && number < CheckSets::count)
             marks = CheckSets::value(number);

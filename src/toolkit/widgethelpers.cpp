@@ -1,14 +1,18 @@
 #include "toolkit/widgethelpers.h"
 
+#include "shell/catalog.h"
+#include "shell/settings.h"
 #include "support/codepage.h"
 #include "support/strings.h"
 
+#include <QBoxLayout>
 #include <QBrush>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
@@ -18,6 +22,7 @@ namespace WidgetHelpers {
 namespace {
 
 constexpr qsizetype objectNameLength = 19;
+constexpr qsizetype buttonTextLimit = 99;
 constexpr qsizetype argumentLength = 99;
 constexpr qsizetype sectionLineLength = 999;
 
@@ -53,6 +58,36 @@ void setFontSize(QWidget *widget, int points)
     QFont font = widget->font();
     font.setPointSize(points);
     widget->setFont(font);
+}
+
+void applyFormFont(QWidget *widget)
+{
+    setFontSize(widget, Settings::dialogFontSize());
+}
+
+QString objectNameOf(QByteArrayView name)
+{
+    return CodePage::toUnicode(name);
+}
+
+QPushButton *makePushButton(QByteArrayView key, QBoxLayout *layout)
+{
+    QByteArray text = Strings::boundedCopy(Catalog::text(key).value_or(QByteArray()), buttonTextLimit);
+    const qsizetype bracket = text.indexOf('[');
+    if (bracket >= 0)
+        text.truncate(bracket);
+    const int breaks = Strings::replaceChar(text, ':', '\n');
+
+    auto *button = new QPushButton(CodePage::toUnicode(text));
+    QSizePolicy policy = button->sizePolicy();
+    policy.setVerticalStretch(static_cast<std::uint8_t>(breaks + 1));
+    button->setSizePolicy(policy);
+    applyFormFont(button);
+    button->setObjectName(objectNameOf(key));
+    button->setDefault(false);
+    if (layout)
+        layout->addWidget(button);
+    return button;
 }
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)

@@ -9,16 +9,27 @@
 #include <functional>
 #include <initializer_list>
 
+class QBoxLayout;
 class QObject;
+class QPushButton;
 class QUrl;
 class QWidget;
 
+// Small services for the widgets of the program's windows. The "form font" is a widget's own
+// font with the point size of the saved setting "hFdia", and only when that is 1 or more.
 namespace WidgetHelpers {
 
 // Position of the widget's object name (first 19 characters) among names, or -1.
 [[nodiscard]] int buttonIndex(const QObject *widget, std::initializer_list<const char *> names);
 // Points below 1 leave the font alone.
 void setFontSize(QWidget *widget, int points);
+// Gives the widget the form font.
+void applyFormFont(QWidget *widget);
+// 8-bit (code page 1251) name as Unicode object name.
+[[nodiscard]] QString objectNameOf(QByteArrayView name);
+// The text of the key, cut at '[' (even a leading one), ':' as line breaks, one unit of vertical
+// stretch per line; form font; object name the key; added to the layout when one is given.
+QPushButton *makePushButton(QByteArrayView key, QBoxLayout *layout = nullptr);
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 // 'FF0000' and '#FF0000' give the same colour.
 [[nodiscard]] QColor namedColour(QByteArrayView text);

@@ -12,6 +12,7 @@
 
 ByteDateEdit::ByteDateEdit(const std::optional<QByteArray> &initialText, QWidget *parent)
     : QLineEdit(parent)
+    , m_validator(new DVal(this))
 {
     if (initialText)
         setText(CodePage::toUnicode(*initialText));
@@ -19,14 +20,19 @@ ByteDateEdit::ByteDateEdit(const std::optional<QByteArray> &initialText, QWidget
         setText(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")).left(FieldText::maxLength));
     setCursorPosition(0);
     // Installed after the initial text, so that a stored text is shown as it was stored.
-    setValidator(new DVal(this));
+    setValidator(m_validator);
+}
+
+bool ByteDateEdit::isReformatted() const
+{
+    return m_validator->isReformatted();
 }
 
 void ByteDateEdit::keyPressEvent(QKeyEvent *event)
 {
     if (FieldText::refusesKey(event->key(), true))
         return;
-    m_reformatted = false;
+    m_validator->setReformatted(false);
     if (!FieldText::handleEditingKey(this, event->key(), [this](int delta) { step(delta); }))
         QLineEdit::keyPressEvent(event);
 }
@@ -49,7 +55,7 @@ void ByteDateEdit::step(int delta)
         year += delta;
         break;
     }
-    m_reformatted = false;
+    m_validator->setReformatted(false);
     // Nothing wraps: below the first day or month, or past December, the step does nothing.
     if (month < 1 || month > 12 || day < 1)
         return;

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <optional>
 
+class DVal;
+
 // A date typed as "dd.MM.yyyy" in overwrite mode: a digit replaces the digit after the cursor,
 // the cursor never rests in front of a separator after typing, Up and Down step the field under
 // the cursor. Characters are never removed, so the text keeps its shape. The rewriting is done by
@@ -18,8 +20,7 @@ public:
         const std::optional<QByteArray> &initialText = std::nullopt, QWidget *parent = nullptr);
 
     // True while the validator's rewritten text is being handed back to it by the line edit.
-    [[nodiscard]] bool isReformatted() const { return m_reformatted; }
-    void setReformatted(bool on) { m_reformatted = on; }
+    [[nodiscard]] bool isReformatted() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -27,5 +28,5 @@ protected:
 private:
     void step(int delta);
 
-    bool m_reformatted = false;
+    DVal *m_validator;
 };

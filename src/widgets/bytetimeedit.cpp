@@ -12,10 +12,16 @@ constexpr qint64 secondsPerDay = 86400;
 
 ByteTimeEdit::ByteTimeEdit(const std::optional<QByteArray> &initialText, QWidget *parent)
     : QLineEdit(parent)
+    , m_validator(new TVal(this))
 {
     setText(initialText ? CodePage::toUnicode(*initialText) : QStringLiteral("00:00:00"));
     setCursorPosition(0);
-    setValidator(new TVal(this));
+    setValidator(m_validator);
+}
+
+bool ByteTimeEdit::isReformatted() const
+{
+    return m_validator->isReformatted();
 }
 
 void ByteTimeEdit::keyPressEvent(QKeyEvent *event)
@@ -23,7 +29,7 @@ void ByteTimeEdit::keyPressEvent(QKeyEvent *event)
     // Unlike a date, a time has no sign.
     if (FieldText::refusesKey(event->key(), false))
         return;
-    m_reformatted = false;
+    m_validator->setReformatted(false);
     if (!FieldText::handleEditingKey(this, event->key(), [this](int delta) { step(delta); }))
         QLineEdit::keyPressEvent(event);
 }
@@ -35,7 +41,7 @@ void ByteTimeEdit::step(int delta)
     static constexpr qint64 unit[] = {3600, 60, 1};
     const qint64 total = FieldText::fieldAt(text, 0) * 3600 + FieldText::fieldAt(text, 3) * 60
         + FieldText::fieldAt(text, 6) + delta * unit[FieldText::fieldOfCursor(pos)];
-    m_reformatted = false;
+    m_validator->setReformatted(false);
     if (total < 0)
         return;
     // Forward past the end of the day starts the day again.

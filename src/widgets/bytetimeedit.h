@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <optional>
 
+class TVal;
+
 // A time of day typed as "HH:mm:ss" in overwrite mode, like ByteDateEdit; a keystroke that would
 // make a field out of range is refused by the TVal validator. Stepping forward past 23:59:59 wraps
 // to 00:00:00, stepping back from 00:00:00 does nothing.
@@ -16,8 +18,7 @@ public:
     explicit ByteTimeEdit(
         const std::optional<QByteArray> &initialText = std::nullopt, QWidget *parent = nullptr);
 
-    [[nodiscard]] bool isReformatted() const { return m_reformatted; }
-    void setReformatted(bool on) { m_reformatted = on; }
+    [[nodiscard]] bool isReformatted() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -25,5 +26,5 @@ protected:
 private:
     void step(int delta);
 
-    bool m_reformatted = false;
+    TVal *m_validator;
 };

@@ -1,7 +1,7 @@
 #include "widgets/dcald.h"
 
-#include "forms/formitems.h"
 #include "shell/catalog.h"
+#include "toolkit/widgethelpers.h"
 
 #include <QCalendarWidget>
 #include <QGroupBox>
@@ -25,10 +25,10 @@ DCald::DCald(const QDate &date, QWidget *parent, int mode)
     frameLayout->addWidget(m_calendar);
 
     auto *buttons = new QHBoxLayout;
-    QPushButton *ok = FormItems::makePushButton("Ok", buttons);
-    QPushButton *cancel = FormItems::makePushButton("Can", buttons);
-    QPushButton *yearForward = FormItems::makePushButton("Y+", buttons);
-    QPushButton *yearBack = FormItems::makePushButton("Y-", buttons);
+    QPushButton *ok = WidgetHelpers::makePushButton("Ok", buttons);
+    QPushButton *cancel = WidgetHelpers::makePushButton("Can", buttons);
+    QPushButton *yearForward = WidgetHelpers::makePushButton("Y+", buttons);
+    QPushButton *yearBack = WidgetHelpers::makePushButton("Y-", buttons);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);

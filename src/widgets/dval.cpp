@@ -1,8 +1,9 @@
 #include "widgets/dval.h"
 
 #include "support/dates.h"
-#include "widgets/bytedateedit.h"
 #include "widgets/fieldtext.h"
+
+#include <QLineEdit>
 
 DVal::DVal(QObject *parent)
     : QValidator(parent)
@@ -10,10 +11,11 @@ DVal::DVal(QObject *parent)
 
 QValidator::State DVal::validate(QString &input, int &pos) const
 {
-    auto *edit = qobject_cast<ByteDateEdit *>(parent());
     // The line edit hands our own rewritten text back once more; it must not be overtyped again.
-    if (edit && edit->isReformatted()) {
-        edit->setReformatted(false);
+    // Only a validator that works for a line edit sees its own text come back.
+    const bool forEdit = qobject_cast<QLineEdit *>(parent()) != nullptr;
+    if (forEdit && m_reformatted) {
+        m_reformatted = false;
         return Acceptable;
     }
 
@@ -35,8 +37,8 @@ QValidator::State DVal::validate(QString &input, int &pos) const
     const QString rewritten = FieldText::format(day, '.', month, year, 4);
     // Only a text that changed comes back for a second validation; flagging an unchanged one
     // would let the next outside setText() through without normalising it.
-    if (edit && rewritten != input)
-        edit->setReformatted(true);
+    if (forEdit && rewritten != input)
+        m_reformatted = true;
     input = rewritten;
     pos = FieldText::pastSeparator(pos);
     return Acceptable;

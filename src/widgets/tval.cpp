@@ -1,7 +1,8 @@
 #include "widgets/tval.h"
 
-#include "widgets/bytetimeedit.h"
 #include "widgets/fieldtext.h"
+
+#include <QLineEdit>
 
 TVal::TVal(QObject *parent)
     : QValidator(parent)
@@ -9,9 +10,10 @@ TVal::TVal(QObject *parent)
 
 QValidator::State TVal::validate(QString &input, int &pos) const
 {
-    auto *edit = qobject_cast<ByteTimeEdit *>(parent());
-    if (edit && edit->isReformatted()) {
-        edit->setReformatted(false);
+    // Only a validator that works for a line edit sees its own text come back.
+    const bool forEdit = qobject_cast<QLineEdit *>(parent()) != nullptr;
+    if (forEdit && m_reformatted) {
+        m_reformatted = false;
         return Acceptable;
     }
 
@@ -25,8 +27,8 @@ QValidator::State TVal::validate(QString &input, int &pos) const
         return Invalid;
 
     const QString rewritten = FieldText::format(hours, ':', minutes, seconds, 2);
-    if (edit && rewritten != input)
-        edit->setReformatted(true);
+    if (forEdit && rewritten != input)
+        m_reformatted = true;
     input = rewritten;
     pos = FieldText::pastSeparator(pos);
     return Acceptable;

@@ -2,8 +2,10 @@
 
 #include "forms/choicegroups.h"
 #include "forms/filtr.h"
+#include "forms/formfields.h"
 #include "forms/formitems.h"
 #include "support/flagset.h"
+#include "toolkit/widgethelpers.h"
 #include "widgets/bytedateedit.h"
 #include "widgets/bytedatewid.h"
 #include "widgets/bytetimeedit.h"
@@ -176,7 +178,7 @@ void TestFormItems::pushButton()
 
     QVERIFY(FormFixture::resetWithCatalog(m_dir->path(), u"Go "_s + text + u'\n'));
     QHBoxLayout layout;
-    std::unique_ptr<QPushButton> button(FormItems::makePushButton("Go", &layout));
+    std::unique_ptr<QPushButton> button(WidgetHelpers::makePushButton("Go", &layout));
     QCOMPARE(button->text(), shown);
     QCOMPARE(button->sizePolicy().verticalStretch(), stretch);
     QCOMPARE(button->objectName(), u"Go"_s);
@@ -189,7 +191,7 @@ void TestFormItems::okCancelRow()
     QVERIFY(FormFixture::resetWithCatalog(m_dir->path(), u"Ok Fine\nCan Stop\n"_s));
     OwnerDialog dialog;
     auto *layout = new QVBoxLayout(&dialog);
-    FormItems::makeOkCancelRow(&dialog, layout, "Ok", "Can");
+    FormFields::makeOkCancelRow(&dialog, layout, "Ok", "Can");
     auto *ok = dialog.findChild<QPushButton *>(u"Ok"_s);
     auto *cancel = dialog.findChild<QPushButton *>(u"Can"_s);
     QVERIFY(ok && cancel);
@@ -238,7 +240,7 @@ void TestFormItems::label()
 
     QVERIFY(FormFixture::resetWithCatalog(m_dir->path(), u"Head "_s + text + u'\n'));
     QByteArray row("untouched");
-    std::unique_ptr<QLabel> label(FormItems::makeLabel("Head", nullptr, type, &row));
+    std::unique_ptr<QLabel> label(FormFields::makeLabel("Head", nullptr, type, &row));
     QCOMPARE(label->text(), shown);
     QCOMPARE(label->objectName(), u"Head"_s);
     QCOMPARE(row, rowText);

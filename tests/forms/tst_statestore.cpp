@@ -2,10 +2,10 @@
 
 #include "forms/checksets.h"
 #include "forms/formitems.h"
+#include "forms/layoutbuilder.h"
 #include "forms/statestore.h"
 #include "support/codepage.h"
 #include "support/flagset.h"
-#include "toolkit/layoutbuilder.h"
 #include "widgets/bytedateedit.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Fuzz entry: any text as a dialog description. The parser must end, stay inside its limits
 // and never read or write past the text.
 
-#include "toolkit/layoutdescription.h"
+#include "forms/layoutdescription.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 #include "common/ftptestserver.h"
+#include "installation/hostinstallation.h"
 #include "modes/asteroids/taster.h"
 #include "modes/modeentries.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
-#include "toolkit/hostinstallation.h"
 
 #include <QDir>
 #include <QDirIterator>

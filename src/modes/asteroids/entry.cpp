@@ -1,7 +1,7 @@
 #include "modes/modeentries.h"
 
+#include "installation/hostinstallation.h"
 #include "modes/asteroids/taster.h"
-#include "toolkit/hostinstallation.h"
 
 std::unique_ptr<QWidget> Modes::startAsteroidDialog()
 {

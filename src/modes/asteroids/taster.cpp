@@ -1,14 +1,14 @@
 #include "modes/asteroids/taster.h"
 
+#include "forms/layoutbuilder.h"
 #include "forms/statestore.h"
+#include "installation/hostinstallation.h"
 #include "platform/ftp/updatesites.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
 #include "support/strings.h"
-#include "toolkit/hostinstallation.h"
-#include "toolkit/layoutbuilder.h"
 #include "toolkit/widgethelpers.h"
 #include "toolkit/windowdecoration.h"
 

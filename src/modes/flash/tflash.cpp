@@ -1,9 +1,9 @@
 #include "modes/flash/tflash.h"
 
+#include "forms/layoutbuilder.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
-#include "toolkit/layoutbuilder.h"
 #include "toolkit/widgethelpers.h"
 #include "toolkit/windowdecoration.h"
 

@@ -1,10 +1,10 @@
 #include "modes/reconf/reconf.h"
 
+#include "forms/layoutbuilder.h"
 #include "forms/statestore.h"
 #include "modes/reconf/takeover.h"
 #include "shell/catalog.h"
 #include "shell/settings.h"
-#include "toolkit/layoutbuilder.h"
 #include "toolkit/widgethelpers.h"
 #include "toolkit/windowdecoration.h"
 

@@ -1,5 +1,6 @@
 #include "modes/update/installer.h"
 
+#include "installation/hostinstallation.h"
 #include "modes/update/updatelog.h"
 #include "modes/update/updateview.h"
 #include "platform/archiver.h"
@@ -8,7 +9,6 @@
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
-#include "toolkit/hostinstallation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
 // The word processor as the export sees it: the automation calls that Word understands, one
 // member per call, in the order the export makes them. Each backend gives them its own meaning
@@ -72,7 +71,4 @@ public:
     // Deletes the application object and every object asked of it; the word processor keeps
     // running with the document.
     virtual void deleteApplication() = 0;
-
-    // The backend of this platform.
-    [[nodiscard]] static std::unique_ptr<WordAutomation> createDefault();
 };

@@ -1,11 +1,13 @@
-#include "toolkit/layoutbuilder.h"
+#include "forms/layoutbuilder.h"
 
 #include "forms/choicegroups.h"
+#include "forms/formfields.h"
 #include "forms/formitems.h"
+#include "forms/layoutdescription.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
-#include "toolkit/layoutdescription.h"
+#include "toolkit/widgethelpers.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -42,33 +44,33 @@ void buildItem(const QByteArray &text, QBoxLayout *layout, QWidget *dialog, Buil
         layout->addStretch(item.number);
         break;
     case Kind::Button:
-        FormItems::connectToKnop(FormItems::makePushButton(item.name, layout), dialog);
+        FormFields::connectToKnop(WidgetHelpers::makePushButton(item.name, layout), dialog);
         break;
     case Kind::EmptyList:
         layout->addWidget(ChoiceGroups::makeEmptyList(item.name));
         break;
     case Kind::TableView: {
         auto *table = new QTableView;
-        table->setObjectName(FormItems::objectNameOf(item.name));
+        table->setObjectName(WidgetHelpers::objectNameOf(item.name));
         layout->addWidget(table);
         break;
     }
     case Kind::Table: {
         auto *table = new QTableWidget;
-        table->setObjectName(FormItems::objectNameOf(item.name));
+        table->setObjectName(WidgetHelpers::objectNameOf(item.name));
         layout->addWidget(table);
         break;
     }
     case Kind::Drives: {
         const QString caption = CodePage::toUnicode(Catalog::text(item.name).value_or(QByteArray()));
         QComboBox *combo
-            = FormItems::makeCaptionedComboBox(caption, item.name, layout, FormItems::Placement::Beside);
+            = FormFields::makeCaptionedComboBox(caption, item.name, layout, FormFields::Placement::Beside);
         for (const QFileInfo &drive : QDir::drives())
             combo->addItem(drive.filePath());
         break;
     }
     case Kind::OkCancel:
-        FormItems::makeOkCancelRow(qobject_cast<QDialog *>(dialog), layout, "Ok", "Can");
+        FormFields::makeOkCancelRow(qobject_cast<QDialog *>(dialog), layout, "Ok", "Can");
         break;
     case Kind::LayoutRef: {
         const auto n = static_cast<std::size_t>(item.number);
@@ -122,7 +124,7 @@ QLayout *LayoutBuilder::buildLayout(QByteArrayView dialogKey, QWidget *dialog)
         if (group.framed) {
             auto *box = new QGroupBox(Catalog::displayText(group.boxName));
             box->setLayout(layout);
-            box->setObjectName(FormItems::objectNameOf(group.boxName));
+            box->setObjectName(WidgetHelpers::objectNameOf(group.boxName));
             built.boxes.push_back(box);
             built.boxPlaced.push_back(false);
             lastBox = box;

@@ -1,4 +1,4 @@
-#include "toolkit/layoutdescription.h"
+#include "forms/layoutdescription.h"
 
 #include <QTest>
 

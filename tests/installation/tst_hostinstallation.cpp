@@ -1,5 +1,5 @@
+#include "installation/hostinstallation.h"
 #include "shell/diagnostics.h"
-#include "toolkit/hostinstallation.h"
 
 #include <QDir>
 #include <QFile>

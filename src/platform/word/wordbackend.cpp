@@ -1,4 +1,4 @@
-#include "platform/word/wordautomation.h"
+#include "platform/word/wordbackend.h"
 
 #ifdef Q_OS_WIN
 #include "platform/word/axwordautomation.h"
@@ -6,7 +6,7 @@
 #include "platform/word/opendocumentwordautomation.h"
 #endif
 
-std::unique_ptr<WordAutomation> WordAutomation::createDefault()
+std::unique_ptr<WordAutomation> WordBackend::createDefault()
 {
 #ifdef Q_OS_WIN
     return std::make_unique<AxWordAutomation>();

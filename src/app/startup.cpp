@@ -1,8 +1,10 @@
+#include "app/startup.h"
+
+#include "app/commandline.h"
 #include "forms/statestore.h"
 #include "modes/modeentries.h"
 #include "platform/processstart.h"
 #include "shell/catalog.h"
-#include "shell/commandline.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
 #include "support/codepage.h"
@@ -80,20 +82,10 @@ int runMode(QApplication &application)
     return exitCode;
 }
 
-// Qt still talks while the process winds down, after the code page tables are gone; from then on
-// its messages go to the default output instead of the log.
-struct MessageHandlerScope
-{
-    MessageHandlerScope() = default;
-    MessageHandlerScope(const MessageHandlerScope &) = delete;
-    MessageHandlerScope &operator=(const MessageHandlerScope &) = delete;
-    ~MessageHandlerScope() { qInstallMessageHandler(nullptr); }
-};
+} // namespace
 
-int run(int &argc, char **argv)
+int Startup::run(QApplication &application)
 {
-    const MessageHandlerScope messageHandlerScope;
-    QApplication application(argc, argv);
     // Caught while the application still exists, so that the box can be shown.
     try {
         return runMode(application);
@@ -102,14 +94,7 @@ int run(int &argc, char **argv)
     }
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+Startup::MessageHandlerScope::~MessageHandlerScope()
 {
-    Diagnostics::installOutOfMemoryHandler();
-    try {
-        return run(argc, argv);
-    } catch (const std::bad_alloc &) {
-        Diagnostics::error("MEM");
-    }
+    qInstallMessageHandler(nullptr);
 }

@@ -1,7 +1,7 @@
 #include "forms/formfixture.h"
 
-#include "toolkit/layoutbuilder.h"
-#include "toolkit/layoutdescription.h"
+#include "forms/layoutbuilder.h"
+#include "forms/layoutdescription.h"
 
 #include <QApplication>
 #include <QBoxLayout>

@@ -1,4 +1,4 @@
-#include "toolkit/hostinstallation.h"
+#include "installation/hostinstallation.h"
 
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
