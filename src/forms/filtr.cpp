@@ -10,6 +10,7 @@
 namespace {
 
 constexpr qsizetype keyLength = 19;
+constexpr char modeProperty[] = "m";
 
 Filtr::Chooser &chooser()
 {
@@ -49,6 +50,27 @@ void Filtr::setChooser(Chooser replacement)
     chooser() = std::move(replacement);
 }
 
+void Filtr::setMode(QObject *edit, Mode mode)
+{
+    edit->setProperty(modeProperty, int(mode));
+}
+
+Filtr::Mode Filtr::mode(const QObject *edit)
+{
+    const QVariant value = edit->property(modeProperty);
+    // A property that is no number reads as 0.
+    switch (value.toInt()) {
+    case int(Mode::Directory):
+        return Mode::Directory;
+    case int(Mode::File):
+        return Mode::File;
+    case int(Mode::Files):
+        return Mode::Files;
+    default:
+        return Mode::None;
+    }
+}
+
 bool Filtr::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::MouseButtonDblClick)
@@ -59,19 +81,19 @@ bool Filtr::eventFilter(QObject *watched, QEvent *event)
     const QString caption = Catalog::displayText(key);
 
     QString choice;
-    switch (watched->property("m").toInt()) {
-    case 1:
+    switch (mode(watched)) {
+    case Mode::Directory:
         choice = chooseDirectory(caption);
         break;
-    case 2:
+    case Mode::File:
         choice = chooseFile(caption);
         break;
-    case 3:
+    case Mode::Files:
         // Each name is followed by one blank, so the text ends with a blank.
         for (const QString &name : chooseFiles(caption))
             choice += name + u' ';
         break;
-    default:
+    case Mode::None:
         break;
     }
 

@@ -71,20 +71,20 @@ void buildRememberedCombo(QByteArrayView name, QBoxLayout *layout)
 void buildLineEdit(QByteArrayView type, QByteArrayView name, QBoxLayout *layout)
 {
     // The letters are tested in this order, so "EMF" chooses one file.
-    int mode = 0;
+    Filtr::Mode mode = Filtr::Mode::None;
     if (type.contains('D'))
-        mode = 1;
+        mode = Filtr::Mode::Directory;
     else if (type.contains('F'))
-        mode = 2;
+        mode = Filtr::Mode::File;
     else if (type.contains('M'))
-        mode = 3;
+        mode = Filtr::Mode::Files;
 
     QLabel *caption = FormFields::makeCaption(name, true);
     QLineEdit *edit = FormFields::makeLineEdit(name);
     edit->setDragEnabled(true);
-    if (mode != 0) {
+    if (mode != Filtr::Mode::None) {
         edit->installEventFilter(new Filtr(edit));
-        edit->setProperty("m", mode);
+        Filtr::setMode(edit, mode);
     }
     if (const auto value = Settings::value(name))
         edit->setText(CodePage::toUnicode(*value));

@@ -32,13 +32,19 @@ UrlOpener &urlOpener()
     return opener;
 }
 
+// What a button is known by in the button tables.
+QByteArray buttonName(const QObject *widget)
+{
+    return CodePage::fromUnicode(widget->objectName()).left(objectNameLength);
+}
+
 } // namespace
 
 int buttonIndex(const QObject *widget, std::initializer_list<const char *> names)
 {
     if (!widget)
         return -1;
-    const QByteArray name = CodePage::fromUnicode(widget->objectName()).left(objectNameLength);
+    const QByteArray name = buttonName(widget);
     int index = 0;
     for (const char *candidate : names) {
         // Tables written for the old interface end with a null entry.
@@ -49,6 +55,21 @@ int buttonIndex(const QObject *widget, std::initializer_list<const char *> names
         ++index;
     }
     return -1;
+}
+
+bool dispatchButton(const QObject *sender, const ButtonTable &table)
+{
+    if (!sender)
+        return false;
+    const QByteArray name = buttonName(sender);
+    for (const ButtonAction &row : table) {
+        if (name == QByteArrayView(row.name)) {
+            if (row.handler)
+                row.handler();
+            return true;
+        }
+    }
+    return false;
 }
 
 void setFontSize(QWidget *widget, int points)
@@ -167,15 +188,15 @@ QString readTextSection(QByteArrayView fileAndSection)
     return result;
 }
 
-StringList listDirectory(const QString &directory, const QString &pattern, int flags)
+StringList listDirectory(const QString &directory, const QString &pattern, ListFlags flags)
 {
     QDir::Filters filters = QDir::Files | QDir::NoDotAndDotDot;
-    if (flags & ListDirectories)
+    if (flags.testFlag(ListDirectories))
         filters |= QDir::Dirs;
     const QStringList names = QDir(directory).entryList(QStringList{pattern}, filters, QDir::Unsorted);
     StringList list;
     for (const QString &name : names)
-        list.append(CodePage::fromUnicode((flags & LowerCase) ? name.toLower() : name));
+        list.append(CodePage::fromUnicode(flags.testFlag(LowerCase) ? name.toLower() : name));
     return list;
 }
 

@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 #include <QColor>
+#include <QFlags>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <functional>
@@ -21,6 +23,18 @@ namespace WidgetHelpers {
 
 // Position of the widget's object name (first 19 characters) among names, or -1.
 [[nodiscard]] int buttonIndex(const QObject *widget, std::initializer_list<const char *> names);
+
+// One row of a dialog's button table: a button's object name and what its click does.
+struct ButtonAction
+{
+    const char *name;
+    std::function<void()> handler;
+};
+using ButtonTable = QList<ButtonAction>;
+// Runs the handler of the row named like the sender (its object name's first 19 characters, as
+// buttonIndex() compares them); the first row that matches wins, and a name that is in no row
+// does nothing. True when a row matched.
+bool dispatchButton(const QObject *sender, const ButtonTable &table);
 // Points below 1 leave the font alone.
 void setFontSize(QWidget *widget, int points);
 // Gives the widget the form font.
@@ -44,6 +58,9 @@ void setUrlOpener(UrlOpener opener);
 [[nodiscard]] QString readTextSection(QByteArrayView fileAndSection);
 
 enum ListFlag { ListDirectories = 0x01, LowerCase = 0x02 };
-[[nodiscard]] StringList listDirectory(const QString &directory, const QString &pattern, int flags);
+Q_DECLARE_FLAGS(ListFlags, ListFlag)
+[[nodiscard]] StringList listDirectory(const QString &directory, const QString &pattern, ListFlags flags);
 
 } // namespace WidgetHelpers
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(WidgetHelpers::ListFlags)

@@ -258,8 +258,12 @@ void TestWidgetHelpers::listDirectory()
     QVERIFY(QDir(dir.path()).mkdir(u"Dir.txt"_s));
     QVERIFY(QDir(dir.path()).mkdir(u"sub"_s));
 
-    QCOMPARE(sorted(WidgetHelpers::listDirectory(dir.path(), pattern, flags)), expected);
-    QVERIFY(WidgetHelpers::listDirectory(dir.filePath(u"absent"_s), pattern, flags).isEmpty());
+    QCOMPARE(
+        sorted(WidgetHelpers::listDirectory(dir.path(), pattern, WidgetHelpers::ListFlags::fromInt(flags))),
+        expected);
+    QVERIFY(WidgetHelpers::listDirectory(
+        dir.filePath(u"absent"_s), pattern, WidgetHelpers::ListFlags::fromInt(flags))
+                .isEmpty());
 }
 
 QTEST_MAIN(TestWidgetHelpers)

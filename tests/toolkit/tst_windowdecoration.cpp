@@ -41,7 +41,7 @@ void TestWindowDecoration::flags()
 
     QWidget parent;
     auto *widget = new QWidget(&parent);
-    decorateWindow(widget, u"Title"_s, bits);
+    decorateWindow(widget, u"Title"_s, WindowDecorations::fromInt(bits));
 
     QCOMPARE(widget->windowType(), type);
     QCOMPARE(widget->windowTitle(), u"***Title"_s);
@@ -66,7 +66,7 @@ void TestWindowDecoration::iconComesFromWorkingDirectory()
     QVERIFY(QDir::setCurrent(dir.path()));
 
     QWidget without;
-    decorateWindow(&without, u"x"_s, 2);
+    decorateWindow(&without, u"x"_s, WindowDecoration::Icon);
     QVERIFY(without.windowIcon().availableSizes().isEmpty());
 
     QImage image(16, 16, QImage::Format_ARGB32);
@@ -74,11 +74,11 @@ void TestWindowDecoration::iconComesFromWorkingDirectory()
     QVERIFY(image.save(dir.filePath(u"qt.png"_s)));
 
     QWidget plain;
-    decorateWindow(&plain, u"x"_s, 1);
+    decorateWindow(&plain, u"x"_s, WindowDecoration::Window);
     QVERIFY(plain.windowIcon().availableSizes().isEmpty());
 
     QWidget with;
-    decorateWindow(&with, u"x"_s, 2);
+    decorateWindow(&with, u"x"_s, WindowDecoration::Icon);
     const QPixmap pixmap = with.windowIcon().pixmap(16, 16);
     QVERIFY(!pixmap.isNull());
     QCOMPARE(pixmap.toImage().pixelColor(8, 8), QColor(Qt::red));
@@ -90,7 +90,7 @@ void TestWindowDecoration::iconComesFromWorkingDirectory()
 void TestWindowDecoration::deleteOnClose()
 {
     QPointer<QWidget> window = new QWidget;
-    decorateWindow(window, QString(), 1 | 8);
+    decorateWindow(window, QString(), WindowDecoration::Window | WindowDecoration::DeleteOnClose);
     QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
     QCOMPARE(window->windowTitle(), u"***"_s);
     window->show();

@@ -25,6 +25,9 @@
 
 namespace {
 
+// The asteroid files' folder on the server, below its root.
+constexpr char ephemerisFolder[] = "pub/swisseph/ephe/";
+
 QByteArray &sourceUrlOverride()
 {
     static QByteArray url;
@@ -65,7 +68,8 @@ void showWarring(const QString &text)
 TAster::TAster(QWidget *parent)
     : QDialog(parent)
 {
-    decorateWindow(this, Catalog::displayText("mainA"), 1 | 2 | 4);
+    decorateWindow(this, Catalog::displayText("mainA"),
+        WindowDecoration::Window | WindowDecoration::Icon | WindowDecoration::DialogFrame);
     connect(&m_ftp, &FtpClient::done, this, &TAster::astDone);
     if (QLayout *layout = LayoutBuilder::buildLayout("Ast", this))
         setLayout(layout);
@@ -80,7 +84,7 @@ QByteArray TAster::sourceUrl()
     QByteArray url = Deployment::asteroidUrl;
     while (url.endsWith('/'))
         url.chop(1);
-    return url + "/pub/swisseph/ephe/";
+    return url + '/' + ephemerisFolder;
 }
 
 void TAster::setSourceUrl(const QByteArray &url)
@@ -91,19 +95,13 @@ void TAster::setSourceUrl(const QByteArray &url)
 void TAster::Knop()
 {
     StateStore::storeDialog(this);
-    switch (WidgetHelpers::buttonIndex(sender(), {"Nel", "ListA", "FtpA", "SaitA"})) {
-    case 0:
-        WidgetHelpers::openWebSite(Deployment::webSite);
-        break;
-    case 2:
-        fetchAsteroid();
-        break;
-    case 3:
-        QDesktopServices::openUrl(QUrl(Catalog::displayText("WiAs")));
-        break;
-    default:
-        break;
-    }
+    // "ListA" only stores the dialog's state, like every button.
+    WidgetHelpers::dispatchButton(sender(),
+        {
+            {"Nel", [] { WidgetHelpers::openWebSite(Deployment::webSite); }},
+            {"FtpA", [this] { fetchAsteroid(); }},
+            {"SaitA", [] { QDesktopServices::openUrl(QUrl(Catalog::displayText("WiAs"))); }},
+        });
 }
 
 void TAster::fetchAsteroid()
@@ -174,7 +172,7 @@ bool TAster::downloadFile(const QByteArray &url, const QByteArray &remoteName, c
 
     m_ftp.connectToHost(source.host(), quint16(source.port(21)));
     m_ftp.login();
-    m_ftp.cd(QStringLiteral("pub/swisseph/ephe/") + QString::fromLatin1(directoryPart));
+    m_ftp.cd(QString::fromLatin1(ephemerisFolder) + QString::fromLatin1(directoryPart));
     m_ftp.get(QString::fromLatin1(filePart), m_target.get(), FtpClient::Binary);
     m_ftp.close();
     return true;

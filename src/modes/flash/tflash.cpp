@@ -18,7 +18,8 @@ using namespace Qt::StringLiterals;
 TFlash::TFlash(RemovableDrives::Source drives)
     : m_drives(std::move(drives))
 {
-    decorateWindow(this, Catalog::displayText("mainFlash"), 1 | 2 | 4);
+    decorateWindow(this, Catalog::displayText("mainFlash"),
+        WindowDecoration::Window | WindowDecoration::Icon | WindowDecoration::DialogFrame);
 }
 
 TFlash::~TFlash() = default;
@@ -59,31 +60,37 @@ void TFlash::selectPage()
 
 void TFlash::Knop()
 {
-    switch (WidgetHelpers::buttonIndex(sender(), {"Can", "xCan", "UstF", "CrFold", "Per"})) {
-    case 0:
-    case 1:
-        QCoreApplication::quit();
-        break;
-    case 2:
-        // The page stays: what the user reads still fits, and the fresh list serves "CrFold".
-        if (m_pageState == NoDrive)
-            scanDrives();
-        break;
-    case 3:
-        if (m_driveList && m_driveList->size() == 1) {
-            const QString path = RemovableDrives::pathInRoot(m_driveList->first(), QLatin1String(dataFolder));
-            // A folder that is already there is what the user asked for; only a folder that could
-            // not be made (write-protected or pulled drive) is worth a word.
-            if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
-                Diagnostics::warningf("%s %s", Catalog::text("NoCrFold").value_or("NoCrFold").constData(),
-                    CodePage::fromUnicode(QDir::toNativeSeparators(path)).constData());
-        }
-        break;
-    case 4:
-        Diagnostics::warning("DanPer");
-        QCoreApplication::quit();
-        break;
-    default:
-        break;
-    }
+    WidgetHelpers::dispatchButton(sender(),
+        {
+            {"Can", [] { QCoreApplication::quit(); }},
+            {"xCan", [] { QCoreApplication::quit(); }},
+            {"UstF", [this] { checkAgain(); }},
+            {"CrFold", [this] { createFolder(); }},
+            {"Per", [] { finishCopy(); }},
+        });
+}
+
+void TFlash::checkAgain()
+{
+    // The page stays: what the user reads still fits, and the fresh list serves "CrFold".
+    if (m_pageState == NoDrive)
+        scanDrives();
+}
+
+void TFlash::createFolder()
+{
+    if (!m_driveList || m_driveList->size() != 1)
+        return;
+    const QString path = RemovableDrives::pathInRoot(m_driveList->first(), QLatin1String(dataFolder));
+    // A folder that is already there is what the user asked for; only a folder that could not be
+    // made (write-protected or pulled drive) is worth a word.
+    if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
+        Diagnostics::warningf("%s %s", Catalog::text("NoCrFold").value_or("NoCrFold").constData(),
+            CodePage::fromUnicode(QDir::toNativeSeparators(path)).constData());
+}
+
+void TFlash::finishCopy()
+{
+    Diagnostics::warning("DanPer");
+    QCoreApplication::quit();
 }

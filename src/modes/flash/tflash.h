@@ -41,6 +41,12 @@ public slots:
     void Knop();
 
 private:
+    // The buttons of the pages: "UstF" looks for drives again, "CrFold" makes the data folder on
+    // the one drive, "Per" ends with the last word about copying.
+    void checkAgain();
+    void createFolder();
+    static void finishCopy();
+
     RemovableDrives::Source m_drives;
     unsigned m_pageState = NoDrive;
     std::optional<QStringList> m_driveList;

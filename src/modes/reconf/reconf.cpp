@@ -12,7 +12,8 @@
 
 ReConf::ReConf()
 {
-    decorateWindow(this, Catalog::displayText("mainRC"), 1 | 2 | 4);
+    decorateWindow(this, Catalog::displayText("mainRC"),
+        WindowDecoration::Window | WindowDecoration::Icon | WindowDecoration::DialogFrame);
     WidgetHelpers::setFontSize(this, Settings::fontSize());
     // The databases, orbs and queries are what a user moving to a new installation wants
     // almost always; the rest keeps what was chosen last time.
@@ -26,6 +27,5 @@ ReConf::ReConf()
 void ReConf::Knop()
 {
     StateStore::storeDialog(this);
-    if (WidgetHelpers::buttonIndex(sender(), {"Ok"}) == 0)
-        TakeOver::takeOverInstallation();
+    WidgetHelpers::dispatchButton(sender(), {{"Ok", [] { TakeOver::takeOverInstallation(); }}});
 }

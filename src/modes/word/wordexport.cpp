@@ -87,14 +87,14 @@ void finishDocument(WordAutomation &word)
 
 } // namespace
 
-int WordExport::exportToWord(const QByteArray &path, WordAutomation &word)
+void WordExport::exportToWord(const QByteArray &path, WordAutomation &word)
 {
     const FileResult<QByteArray> contents = TextFile::readWhole(CodePage::toUnicode(path));
     if (!Diagnostics::warnIfFailed(contents))
-        return 1;
+        return;
     if (!word.createApplication()) {
         Diagnostics::warning("NoWord");
-        return 1;
+        return;
     }
     LineReader reader(*contents);
     const bool complete = openDocument(word) && typeLines(word, reader);
@@ -103,5 +103,4 @@ int WordExport::exportToWord(const QByteArray &path, WordAutomation &word)
     else
         Diagnostics::warning("NoWord");
     word.deleteApplication();
-    return 1;
 }

@@ -11,7 +11,7 @@ namespace WordExport {
 
 // path: the file, 8-bit in code page 1251; read in code page 1251 and typed as Unicode.
 // A file that cannot be opened gives only the "Cannot Open File: %s" warning and starts no word
-// processor. Always 1.
-int exportToWord(const QByteArray &path, WordAutomation &word);
+// processor.
+void exportToWord(const QByteArray &path, WordAutomation &word);
 
 } // namespace WordExport

@@ -1,4 +1,4 @@
-#include "platform/word/recordingwordautomation.h"
+#include "common/recordingwordautomation.h"
 
 using namespace Qt::StringLiterals;
 
