@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(seen, (QStringList{u"dialog"_s, u"box"_s}));
         QCOMPARE(run.exitCode, 0);
 
-        QCOMPARE(installation.readFile(u"kora.ini"_s), "X=1\n\nBASA=C:\\base\nOrb-A=2\n"_ba);
+        QCOMPARE(installation.readFile(u"kora.ini"_s), "X=1\nBASA=C:\\base\nOrb-A=2\n"_ba);
         QCOMPARE(installation.readFile(u"a.bod"_s), "bod"_ba);
         QVERIFY(!installation.exists(u"n.txt"_s));
         QCOMPARE(installation.log(), "** **\n" + CodePage::fromUnicode(Catalog::displayText("is")) + '\n');

@@ -197,7 +197,7 @@ private slots:
 
         QTest::newRow("default options")
             << other << def << ini << "Lang=en\n"_ba << QStringList() << 1
-            << "Lang=en\n\nBASA=C:\\k\\base\nDIRBASA=D:\\b\nOrb-Sun=7\n"_ba << localWith(defaults) << is;
+            << "Lang=en\nBASA=C:\\k\\base\nDIRBASA=D:\\b\nOrb-Sun=7\n"_ba << localWith(defaults) << is;
         QTest::newRow("a key that only begins with BASA")
             << other << QList<int>{2} << "BASAX=1\nBASA=2\nDIRBASA2=3\n"_ba
             << "A=1"_ba << QStringList() << 1 << "A=1\nBASA=2\n"_ba << localWith(databases) << is;
@@ -225,7 +225,14 @@ private slots:
                                         << "A=1\n"_ba << localWith({}) << is;
         QTest::newRow("Ok twice appends twice")
             << other << QList<int>{2} << "BASA=2\n"_ba
-            << "A=1"_ba << QStringList() << 2 << "A=1\nBASA=2\n\nBASA=2\n"_ba << localWith(databases)
+            << "A=1"_ba << QStringList() << 2 << "A=1\nBASA=2\nBASA=2\n"_ba << localWith(databases)
+            << (is + is);
+        QTest::newRow("Ok twice, ini ending with a line feed")
+            << other << QList<int>{2} << "BASA=1\n"_ba
+            << "X=1\n"_ba << QStringList() << 2 << "X=1\nBASA=1\nBASA=1\n"_ba << localWith(databases)
+            << (is + is);
+        QTest::newRow("Ok twice with nothing ticked leaves the ini as it was")
+            << other << QList<int>{} << ini << "X=1\n"_ba << QStringList() << 2 << "X=1\n"_ba << localWith({})
             << (is + is);
         QTest::newRow("other ini missing")
             << other << allOptions << QByteArray() << "A=1"_ba << QStringList() << 1 << "A=1"_ba

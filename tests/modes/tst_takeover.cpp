@@ -152,7 +152,7 @@ private slots:
                                  "BASA1=no\nDIRBASAX=no\nOrb-=5\norb-moon=no\nOrbit=no\n";
         QTest::newRow("databases and orbs, in option order")
             << other << "Lang=en\n"_ba << QList<int>{2, 3}
-            << "Lang=en\n\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\nOrb-Sun = 7\nOrb-=5\n"_ba;
+            << "Lang=en\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\nOrb-Sun = 7\nOrb-=5\n"_ba;
         QTest::newRow("databases only")
             << other << "Lang=en"_ba << QList<int>{2} << "Lang=en\nBASA=C:\\kora\\base\nDIRBASA=D:\\b\n"_ba;
         QTest::newRow("orbs only, Orb- alone included")
@@ -174,7 +174,12 @@ private slots:
             << "BASA=\xc1\xe0\xe7\xe0\n"_ba
             << "\xc8\xec\xff=1"_ba << QList<int>{2} << "\xc8\xec\xff=1\nBASA=\xc1\xe0\xe7\xe0\n"_ba;
         QTest::newRow("empty local ini") << "BASA=x"_ba
-                                         << ""_ba << QList<int>{2} << "\nBASA=x\n"_ba;
+                                         << ""_ba << QList<int>{2} << "BASA=x\n"_ba;
+        QTest::newRow("empty local ini, nothing taken over") << "X=1\n"_ba
+                                                             << ""_ba << QList<int>{2} << ""_ba;
+        QTest::newRow("blank lines of the local ini stay")
+            << "BASA=x\n"_ba
+            << "\nA=1\n\n"_ba << QList<int>{2} << "\nA=1\n\nBASA=x\n"_ba;
     }
     void iniLines()
     {
@@ -309,7 +314,7 @@ private slots:
         for (const QString &name : names)
             QCOMPARE(readFile(localPath(name)), name.toUtf8());
         // The ini is its own other ini, so its chosen lines are appended to it once more.
-        QCOMPARE(readFile(localPath(u"kora.ini"_s)), "BASA=1\nOrb-A=2\n\nBASA=1\nOrb-A=2\n"_ba);
+        QCOMPARE(readFile(localPath(u"kora.ini"_s)), "BASA=1\nOrb-A=2\nBASA=1\nOrb-A=2\n"_ba);
         QStringList left = QDir(localPath(QString())).entryList(QDir::Files);
         left.removeOne(u"taw.tax"_s); // the run's log
         QCOMPARE(left.size(), names.size() + 1);

@@ -46,8 +46,10 @@ const QList<OptionRule> &optionRules()
 
 const QString iniName = u"kora.ini"_s;
 
-// All lines as the program's line reader gives them; null (after the file-open warning) when the
-// file cannot be opened.
+// The lines of the file as the line reader gives them, without the empty line it adds after a
+// final LF (and for an empty file): the local ini is written back line by line, each ended by LF,
+// and must come back as it was read, not one blank line longer at every "Ok". Null (after the
+// file-open warning) when the file cannot be opened.
 std::optional<StringList> readIni(const QString &path)
 {
     const FileResult<QByteArray> contents = TextFile::readWhole(path);
@@ -57,6 +59,8 @@ std::optional<StringList> readIni(const QString &path)
     LineReader reader(*contents);
     while (const std::optional<QByteArrayView> line = reader.readLine())
         lines.append(*line);
+    if (contents->isEmpty() || contents->endsWith('\n'))
+        lines.remove(lines.count() - 1);
     return lines;
 }
 
