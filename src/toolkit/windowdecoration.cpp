@@ -21,3 +21,19 @@ void decorateWindow(QWidget *window, const QString &title, WindowDecorations fla
         window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(u"***"_s + title);
 }
+
+QWidget *focusFirstField(QWidget *window)
+{
+    if (!window)
+        return nullptr;
+    // The chain is the whole window's and circular; a page's fields are those below it.
+    for (QWidget *widget = window->nextInFocusChain(); widget && widget != window;
+         widget = widget->nextInFocusChain()) {
+        if (!window->isAncestorOf(widget) || !(widget->focusPolicy() & Qt::TabFocus) || !widget->isEnabled()
+            || !widget->isVisibleTo(window))
+            continue;
+        widget->setFocus(Qt::TabFocusReason);
+        return widget;
+    }
+    return nullptr;
+}

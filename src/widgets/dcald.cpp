@@ -2,6 +2,7 @@
 
 #include "shell/catalog.h"
 #include "toolkit/widgethelpers.h"
+#include "toolkit/windowdecoration.h"
 
 #include <QCalendarWidget>
 #include <QGroupBox>
@@ -40,6 +41,8 @@ DCald::DCald(const QDate &date, QWidget *parent, int mode)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(yearForward, &QPushButton::clicked, this, &DCald::Ypm);
     connect(yearBack, &QPushButton::clicked, this, &DCald::Ypm);
+    // The day grid: arrow keys choose the day at once.
+    focusFirstField(this);
 }
 
 void DCald::Ypm()

@@ -217,6 +217,11 @@ void TestFlash::states()
     QCOMPARE(flash->count(), 4);
     QCOMPARE(flash->pageState(), state);
     QCOMPARE(flash->currentIndex(), int(state));
+    // The page opens with its first button focused, so Return or Space presses it at once.
+    const QStringList firstButtons{u"UstF"_s, u"Per"_s, u"CrFold"_s, u"xCan"_s};
+    QVERIFY(flash->focusWidget());
+    QCOMPARE(flash->focusWidget()->objectName(), firstButtons.at(int(state)));
+    QVERIFY(flash->currentWidget()->isAncestorOf(flash->focusWidget()));
     QStringList wanted;
     for (const QString &drive : drives)
         wanted.append(m_machine->mountPoint(drive));

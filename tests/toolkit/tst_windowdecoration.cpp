@@ -1,10 +1,16 @@
 #include "toolkit/windowdecoration.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +24,8 @@ private slots:
     void flags();
     void iconComesFromWorkingDirectory();
     void deleteOnClose();
+    void focusFirstField_data();
+    void focusFirstField();
 };
 
 void TestWindowDecoration::flags_data()
@@ -96,6 +104,54 @@ void TestWindowDecoration::deleteOnClose()
     window->show();
     window->close();
     QTRY_VERIFY(window.isNull());
+}
+
+void TestWindowDecoration::focusFirstField_data()
+{
+    QTest::addColumn<QStringList>("widgets"); // kind, optionally ":disabled" or ":hidden"; named w0, w1, ...
+    QTest::addColumn<QString>("focused"); // empty: none
+
+    QTest::newRow("labels take no focus") << QStringList{u"label"_s, u"edit"_s, u"button"_s} << u"w1"_s;
+    QTest::newRow("disabled and hidden fields are passed over")
+        << QStringList{u"edit:disabled"_s, u"edit:hidden"_s, u"button"_s, u"edit"_s} << u"w2"_s;
+    QTest::newRow("a spin box types into its own edit") << QStringList{u"label"_s, u"spin"_s} << u"w1"_s;
+    QTest::newRow("nothing to focus") << QStringList{u"label"_s, u"button:hidden"_s} << QString();
+}
+
+void TestWindowDecoration::focusFirstField()
+{
+    QFETCH(QStringList, widgets);
+    QFETCH(QString, focused);
+
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    for (int i = 0; i < widgets.size(); ++i) {
+        const QStringList parts = widgets.at(i).split(u':');
+        QWidget *widget = nullptr;
+        if (parts.first() == u"label"_s)
+            widget = new QLabel(u"text"_s);
+        else if (parts.first() == u"edit"_s)
+            widget = new QLineEdit;
+        else if (parts.first() == u"spin"_s)
+            widget = new QSpinBox;
+        else
+            widget = new QPushButton(u"text"_s);
+        widget->setObjectName(u"w%1"_s.arg(i));
+        widget->setEnabled(!parts.contains(u"disabled"_s));
+        layout->addWidget(widget);
+        if (parts.contains(u"hidden"_s))
+            widget->hide();
+    }
+    QWidget *field = ::focusFirstField(&window);
+    QCOMPARE(field ? field->objectName() : QString(), focused);
+    // The window opens with that field focused.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QWidget *focus = QApplication::focusWidget();
+    if (field)
+        QVERIFY(focus && (focus == field || field->isAncestorOf(focus)));
+    else
+        QVERIFY(!focus || focus == &window);
 }
 
 QTEST_MAIN(TestWindowDecoration)

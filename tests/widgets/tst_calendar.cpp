@@ -206,6 +206,9 @@ void TestCalendar::dateWidget_data()
                                      << QDate(2005, 4, 3) << u"03.04.2005"_s;
     QTest::newRow("negative year opens today")
         << QByteArray("01.01.-001") << QStringList{u"Ok"_s} << today << today.toString(format);
+    // The day grid has the focus when the dialog opens.
+    QTest::newRow("arrow key, then Ok") << QByteArray("15.05.2020") << QStringList{u"Right"_s, u"Ok"_s}
+                                        << QDate(2020, 5, 15) << u"16.05.2020"_s;
     QTest::newRow("garbage opens today, cancel keeps it")
         << QByteArray("abc") << QStringList{u"Can"_s} << today << u"abc"_s;
 }
@@ -232,6 +235,10 @@ void TestCalendar::dateWidget()
                 clickDay(dialog->calendar(), 20);
             else if (action == u"close")
                 dialog->close();
+            else if (action == u"Right" && dialog->focusWidget())
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Right);
+            else if (action == u"Right")
+                continue; // no field has the focus: the key goes nowhere
             else
                 QTest::mouseClick(button(dialog, action), Qt::LeftButton);
         }

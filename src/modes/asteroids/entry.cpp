@@ -2,6 +2,7 @@
 
 #include "installation/hostinstallation.h"
 #include "modes/asteroids/taster.h"
+#include "toolkit/windowdecoration.h"
 
 std::unique_ptr<QWidget> Modes::startAsteroidDialog()
 {
@@ -11,6 +12,6 @@ std::unique_ptr<QWidget> Modes::startAsteroidDialog()
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
-    dialog->setFocus();
+    focusFirstField(dialog.get());
     return dialog;
 }

@@ -56,6 +56,7 @@ void TFlash::selectPage()
     // A catalog with fewer pages than states leaves the stack where it is.
     if (int(m_pageState) < count())
         setCurrentIndex(int(m_pageState));
+    focusFirstField(currentWidget());
 }
 
 void TFlash::Knop()

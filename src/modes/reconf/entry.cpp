@@ -1,6 +1,7 @@
 #include "modes/modeentries.h"
 
 #include "modes/reconf/reconf.h"
+#include "toolkit/windowdecoration.h"
 
 std::unique_ptr<QWidget> Modes::startReconfDialog()
 {
@@ -8,6 +9,6 @@ std::unique_ptr<QWidget> Modes::startReconfDialog()
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
-    dialog->setFocus();
+    focusFirstField(dialog.get());
     return dialog;
 }
