@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """A local FTP server for the tests and benchmarks, on pyftpdlib.
 
-Listens on 127.0.0.1 and a free port, prints "PORT <number>" on its first line of standard
-output once it accepts connections, and serves until it is terminated.
+Listens on 127.0.0.1 and a free port (or the one --port names), prints "PORT <number>" on its
+first line of standard output once it accepts connections, and serves until it is terminated.
 
   --user NAME:PASSWORD:HOME:PERM   a user (repeatable); PERM as pyftpdlib spells it, e.g. "elr"
                                    to read, "elradfmw" to read and write
   --anonymous HOME:PERM            anonymous login allowed, with that home and those rights
+  --port NUMBER                    listen on this port instead of a free one
   --log FILE                       every command received, one per line as the client sent it
   --drop-after BYTES               every data connection is cut after that many bytes, in
                                    either direction, and the command answered with 426
@@ -32,6 +33,7 @@ def main():
     parser.add_argument("--user", action="append", default=[])
     parser.add_argument("--anonymous")
     parser.add_argument("--log")
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=-1)
     parser.add_argument("--stall-after", type=int, default=-1)
     parser.add_argument("--stall-after-login", action="store_true")
@@ -119,7 +121,7 @@ def main():
     LoggingHandler.dtp_handler = LimitingDTPHandler
     LoggingHandler.banner = "tav test server ready."
 
-    server = FTPServer(("127.0.0.1", 0), LoggingHandler)
+    server = FTPServer(("127.0.0.1", args.port), LoggingHandler)
     port = server.socket.getsockname()[1]
     sys.stdout.write("PORT %d\n" % port)
     sys.stdout.flush()

@@ -35,6 +35,8 @@ bool FtpTestServer::start()
     QStringList arguments{
         scriptPath(), QStringLiteral("--log"), m_workDir.filePath(QStringLiteral("commands.log"))};
     arguments << m_arguments;
+    if (m_fixedPort != 0)
+        arguments << QStringLiteral("--port") << QString::number(m_fixedPort);
     if (m_dropAfter >= 0)
         arguments << QStringLiteral("--drop-after") << QString::number(m_dropAfter);
     if (m_stallAfter >= 0)

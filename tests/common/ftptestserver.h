@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 
 // A local FTP server for one test: tests/common/ftpserver.py (pyftpdlib) run with
-// /usr/bin/python3 on 127.0.0.1 and a port the server picks itself.
+// /usr/bin/python3 on 127.0.0.1 and a port the server picks itself (or a fixed one).
 //
 //     FtpTestServer server;
 //     server.addUser(u"kora"_s, u"secret"_s, home, u"elradfmw"_s);   // or allowAnonymous(home)
@@ -30,6 +30,9 @@ public:
     void addUser(const QString &name, const QString &password, const QString &home,
         const QString &perm = QStringLiteral("elr"));
     void allowAnonymous(const QString &home, const QString &perm = QStringLiteral("elr"));
+    // A fixed port, for programs whose server address is compiled in; 0 (the default) lets the
+    // server pick a free one.
+    void setPort(quint16 port) { m_fixedPort = port; }
     // A negative count (the default) never cuts.
     void setDropAfter(qint64 bytes) { m_dropAfter = bytes; }
     // Every data connection stays open but sends and reads nothing more after that many bytes,
@@ -61,6 +64,7 @@ private:
     qint64 m_stallAfter = -1;
     bool m_stallAfterLogin = false;
     qint64 m_rateLimit = 0;
+    quint16 m_fixedPort = 0;
     quint16 m_port = 0;
     QString m_lastError;
 };
