@@ -1,0 +1,235 @@
+// The choice of what an update installs, on real files in a temporary installation: the archive
+// name, the emptying of "UP00", the candidates, the one-hour rule and the groups.
+
+#include "modes/update/updatecheck.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime base = QDateTime::fromSecsSinceEpoch(1'700'000'000);
+
+// "path@seconds": a file whose modification time lies that many seconds after the base time.
+bool writeFiles(const QString &root, const QStringList &specs)
+{
+    for (const QString &spec : specs) {
+        const qsizetype at = spec.lastIndexOf(u'@');
+        const QString path = root + u'/' + spec.left(at);
+        QDir().mkpath(path.section(u'/', 0, -2));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(path.toUtf8()) < 0)
+            return false;
+        // Written out first: the flush would set the time again.
+        if (!file.flush()
+            || !file.setFileTime(
+                base.addSecs(spec.mid(at + 1).toLongLong()), QFileDevice::FileModificationTime))
+            return false;
+    }
+    return true;
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList found;
+    const QDir dir(root);
+    for (const QFileInfo &info :
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (info.isDir() && !info.isSymLink()) {
+            found << info.fileName() + u'/';
+            for (const QString &inner : filesBelow(info.filePath()))
+                found << info.fileName() + u'/' + inner;
+        } else {
+            found << info.fileName();
+        }
+    }
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestUpdateCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void archiveName_data();
+    void archiveName();
+    void check_data();
+    void check();
+    void emptyDirectory();
+    void emptyDirectoryIsMade();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_installation;
+    QString m_previousDirectory = QDir::currentPath();
+};
+
+void TestUpdateCheck::init()
+{
+    m_installation = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_installation->isValid());
+    QVERIFY(QDir::setCurrent(m_installation->path()));
+}
+
+void TestUpdateCheck::cleanup()
+{
+    QDir::setCurrent(m_previousDirectory);
+}
+
+void TestUpdateCheck::archiveName_data()
+{
+    QTest::addColumn<QByteArray>("updateFile");
+    QTest::addColumn<QByteArray>("name");
+
+    QTest::newRow("number") << "10"_ba
+                            << "ko10.rar"_ba;
+    QTest::newRow("empty") << ""_ba
+                           << "ko.rar"_ba;
+    QTest::newRow("a name with rar") << "fix.rar"_ba
+                                     << "fix.rar"_ba;
+    QTest::newRow("rar anywhere") << "library"_ba
+                                  << "library"_ba;
+    QTest::newRow("RAR in capitals is no rar") << "X.RAR"_ba
+                                               << "koX.RAR.rar"_ba;
+    QTest::newRow("long with rar cut to 19") << "update-2024-rar-edition"_ba
+                                             << "update-2024-rar-edi"_ba;
+    QTest::newRow("long without rar cut to 19") << "12345678901234567"_ba
+                                                << "ko12345678901234567"_ba;
+}
+
+void TestUpdateCheck::archiveName()
+{
+    QFETCH(QByteArray, updateFile);
+    QFETCH(QByteArray, name);
+    QCOMPARE(UpdateCheck::archiveName(updateFile), name);
+}
+
+void TestUpdateCheck::check_data()
+{
+    QTest::addColumn<QByteArray>("archive");
+    QTest::addColumn<QStringList>("unpacked"); // below "UP00"
+    QTest::addColumn<QStringList>("installed");
+    // What is installed, in order: each part a set, since the directory lists in its own order.
+    QTest::addColumn<QList<QStringList>>("parts");
+    QTest::addColumn<QStringList>("notes");
+
+    const QByteArray archive = "ko10.rar"_ba;
+    QTest::newRow("an hour is not newer, a second more is")
+        << archive << QStringList{u"a.dat@3600"_s, u"b.dat@3601"_s, u"c.dat@3600"_s}
+        << QStringList{u"a.dat@0"_s, u"b.dat@0"_s, u"c.dat@-1"_s}
+        << QList<QStringList>{{u"b.dat"_s, u"c.dat"_s}} << QStringList();
+    QTest::newRow("an older or equal unpacked file stays out")
+        << archive << QStringList{u"old.dat@0"_s, u"same.dat@50"_s}
+        << QStringList{u"old.dat@100"_s, u"same.dat@50"_s} << QList<QStringList>() << QStringList();
+    QTest::newRow("a file not installed yet is new")
+        << archive << QStringList{u"fresh.dat@-99999"_s} << QStringList()
+        << QList<QStringList>{{u"fresh.dat"_s}} << QStringList();
+    QTest::newRow("control files and the archive are never installed")
+        << archive
+        << QStringList{u"readme@9000"_s, u"list.ctl@9000"_s, u"lk.ctl@9000"_s, u"ko10.rar@9000"_s,
+               u"x.dat@9000"_s, u"README@9000"_s, u"sub/readme@9000"_s}
+        << QStringList() << QList<QStringList>{{u"x.dat"_s, u"README"_s, u"sub/readme"_s}} << QStringList();
+    QTest::newRow("an archive named in capitals stays a candidate")
+        << "KO10.RAR"_ba << QStringList{u"KO10.RAR@0"_s} << QStringList()
+        << QList<QStringList>{{u"KO10.RAR"_s}} << QStringList();
+    QTest::newRow("one level of subdirectories")
+        << archive << QStringList{u"sub/a.dat@5000"_s, u"sub/deeper/b.dat@5000"_s, u"sub/old.dat@0"_s}
+        << QStringList{u"sub/old.dat@0"_s} << QList<QStringList>{{u"sub/a.dat"_s}} << QStringList();
+    QTest::newRow("notes go to the log, not into the installation")
+        << archive << QStringList{u"#Version 10 of 01.02.2024@0"_s, u"y.dat@5000"_s}
+        << QStringList{u"y.dat@0"_s} << QList<QStringList>{{u"y.dat"_s}}
+        << QStringList{u"#Version 10 of 01.02.2024"_s};
+    QTest::newRow("a newer town brings the towns, not the stars")
+        << archive << QStringList{u"towns.a@5000"_s, u"towns.b@0"_s, u"stars.a@0"_s, u"towns@0"_s}
+        << QStringList{u"towns.a@0"_s, u"towns.b@0"_s, u"stars.a@0"_s, u"towns@0"_s}
+        << QList<QStringList>{{u"towns.a"_s}, {u"towns.b"_s}} << QStringList();
+    QTest::newRow("both groups: the towns complete before the stars")
+        << archive
+        << QStringList{u"stars.new@5000"_s, u"towns.new@5000"_s, u"towns.old@0"_s, u"stars.old@0"_s,
+               u"stars.older@-50000"_s, u"Towns.x@0"_s, u"sub/towns.y@0"_s}
+        << QStringList{u"stars.new@0"_s, u"towns.new@0"_s, u"towns.old@0"_s, u"stars.old@0"_s,
+               u"stars.older@0"_s, u"Towns.x@0"_s, u"sub/towns.y@0"_s}
+        << QList<QStringList>{{u"stars.new"_s, u"towns.new"_s}, {u"towns.old"_s},
+               {u"stars.old"_s, u"stars.older"_s}}
+        << QStringList();
+}
+
+void TestUpdateCheck::check()
+{
+    QFETCH(QByteArray, archive);
+    QFETCH(QStringList, unpacked);
+    QFETCH(QStringList, installed);
+    QFETCH(QList<QStringList>, parts);
+    QFETCH(QStringList, notes);
+
+    QVERIFY(writeFiles(u"UP00"_s, unpacked));
+    QVERIFY(writeFiles(u"."_s, installed));
+
+    const QList<QByteArray> candidates = UpdateCheck::candidates(archive);
+    UpdateCheck::Selection selection = UpdateCheck::select(candidates);
+    UpdateCheck::completeGroups(selection, candidates);
+    QCOMPARE(selection.groupFlags, quint8(0));
+
+    QStringList gotNotes;
+    for (const QByteArray &note : std::as_const(selection.notes))
+        gotNotes << QString::fromUtf8(note);
+    QCOMPARE(gotNotes, notes);
+
+    qsizetype at = 0;
+    for (const QStringList &part : std::as_const(parts)) {
+        QVERIFY2(at + part.size() <= selection.selected.size(), "fewer files selected than expected");
+        std::set<QString> got;
+        for (qsizetype i = at; i < at + part.size(); ++i)
+            got.insert(QString::fromUtf8(selection.selected.at(i)));
+        QCOMPARE(got, std::set<QString>(part.cbegin(), part.cend()));
+        at += part.size();
+    }
+    QCOMPARE(selection.selected.size(), at);
+}
+
+void TestUpdateCheck::emptyDirectory()
+{
+    QTemporaryDir outside;
+    QVERIFY(writeFiles(outside.path(), {u"keep.dat@0"_s, u"dir/keep.dat@0"_s}));
+    QVERIFY(writeFiles(u"UP00"_s,
+        {u"ko10.rar@0"_s, u".hidden@0"_s, u"sub/a.dat@0"_s, u"sub/.b@0"_s, u"sub/deeper/c.dat@0"_s}));
+    QVERIFY(writeFiles(u"."_s, {u"installed.dat@0"_s}));
+    QVERIFY(QFile::link(outside.filePath(u"dir"_s), u"UP00/linkdir"_s));
+    QVERIFY(QFile::link(outside.filePath(u"keep.dat"_s), u"UP00/linkfile"_s));
+    QVERIFY(QFile::link(outside.filePath(u"dir"_s), u"UP00/sub/innerlink"_s));
+
+    QString reason;
+    QVERIFY2(UpdateCheck::emptyDirectory(&reason), qPrintable(reason));
+    // Directories stay, emptied of their files; deeper levels are left alone.
+    QCOMPARE(filesBelow(u"UP00"_s),
+        (QStringList{u"sub/"_s, u"sub/deeper/"_s, u"sub/deeper/c.dat"_s, u"sub/innerlink"_s}));
+    QCOMPARE(filesBelow(outside.path()), (QStringList{u"dir/"_s, u"dir/keep.dat"_s, u"keep.dat"_s}));
+    QVERIFY(QFile::exists(u"installed.dat"_s));
+}
+
+void TestUpdateCheck::emptyDirectoryIsMade()
+{
+    QVERIFY(UpdateCheck::emptyDirectory());
+    QVERIFY(QFileInfo(u"UP00"_s).isDir());
+    // A file in the way of the directory is reported, not removed.
+    QVERIFY(QDir(u"UP00"_s).removeRecursively());
+    QVERIFY(writeFiles(u"."_s, {u"UP00@0"_s}));
+    QString reason;
+    QVERIFY(!UpdateCheck::emptyDirectory(&reason));
+    QVERIFY2(reason.contains(u"UP00"_s), qPrintable(reason));
+    QVERIFY(QFileInfo(u"UP00"_s).isFile());
+}
+
+QTEST_GUILESS_MAIN(TestUpdateCheck)
+#include "tst_updatecheck.moc"
