@@ -1,0 +1,386 @@
+#include "modes/update/tup.h"
+
+#include "forms/statestore.h"
+#include "modes/update/installer.h"
+#include "modes/update/updatecheck.h"
+#include "modes/update/updateconfirmation.h"
+#include "platform/archiver.h"
+#include "shell/catalog.h"
+#include "shell/diagnostics.h"
+#include "shell/settings.h"
+#include "support/codepage.h"
+#include "support/strings.h"
+#include "toolkit/layoutbuilder.h"
+#include "toolkit/widgethelpers.h"
+#include "toolkit/windowdecoration.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QDateTime>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QTextEdit>
+#include <QWindow>
+
+#include <deployment.h>
+
+#include <limits>
+
+namespace {
+
+constexpr qsizetype hostProgramCapacity = 399;
+
+QByteArray text(QByteArrayView key)
+{
+    return Catalog::text(key).value_or(QByteArray());
+}
+
+QByteArray now()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")).toLatin1();
+}
+
+// The updater's own executable as the installation names it.
+QByteArray ownExecutable()
+{
+    const QFileInfo self(QCoreApplication::applicationFilePath());
+#ifdef Q_OS_WIN
+    return CodePage::fromUnicode(self.fileName());
+#else
+    return CodePage::fromUnicode(self.completeBaseName());
+#endif
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ShortcutOverride:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TUp::TUp(QByteArrayView updateFile, QByteArrayView hostProgram)
+    : m_archiveName(UpdateCheck::archiveName(updateFile))
+    , m_log(UpdateLog::fileNameFor(UpdateLog::installationNumber()))
+    , m_hostProgram(Strings::boundedCopy(hostProgram, hostProgramCapacity))
+{
+    decorateWindow(this, Catalog::displayText("main"), 1 | 2 | 4);
+    WidgetHelpers::setFontSize(this, Settings::fontSize());
+    m_siteList = UpdateSites::siteList();
+
+    QLayout *layout = LayoutBuilder::buildLayout("Tav", this);
+    // Without a description the log view still needs a place.
+    if (!layout)
+        layout = new QBoxLayout(QBoxLayout::TopToBottom);
+    setLayout(layout);
+
+    m_logView = new QTextEdit;
+    m_logView->setObjectName(QStringLiteral("log"));
+    m_logView->setReadOnly(true);
+    logLine(text("ProtLi"), Qt::blue);
+    m_logView->setMinimumHeight(height());
+    const int width = WidgetHelpers::screenSize().width();
+    m_logView->setMinimumWidth(findChild<QLabel *>(QStringLiteral("r.htm")) ? width / 3 : width / 6);
+    layout->addWidget(m_logView);
+
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->hide();
+    layout->addWidget(m_progress);
+    connect(&m_ftp, &FtpClient::dataTransferProgress, this, &TUp::showTransferProgress);
+
+    refreshBackupButton(this);
+
+    if (auto *sites = findChild<QComboBox *>(QStringLiteral("Vib"))) {
+        sites->addItem(Catalog::displayText("Aut"));
+        for (const UpdateSites::SiteListEntry &entry : std::as_const(m_siteList))
+            sites->addItem(CodePage::toUnicode(entry.displayName));
+    }
+}
+
+TUp::~TUp() = default;
+
+void TUp::logLine(QByteArrayView line, std::optional<Qt::GlobalColor> colour)
+{
+    if (colour)
+        m_logView->setTextColor(QColor(*colour));
+    m_logView->append(CodePage::toUnicode(line));
+}
+
+void TUp::clearLog()
+{
+    m_logView->clear();
+}
+
+void TUp::setBusy(bool busy)
+{
+    if (busy) {
+        if (m_busyDepth++ > 0)
+            return;
+        setCursor(Qt::BusyCursor);
+        m_progress->setRange(0, 0);
+        m_progress->show();
+        // The archiver's wait holds clicks and keys back; they are dropped when it ends.
+        qApp->installEventFilter(this);
+        return;
+    }
+    if (m_busyDepth == 0 || --m_busyDepth > 0)
+        return;
+    // Input held back while the archiver ran reaches the filter now and is dropped: the user did
+    // not mean it for what the window offers afterwards.
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(this);
+    unsetCursor();
+    m_progress->setVisible(m_transferFile != nullptr);
+}
+
+bool TUp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_busyDepth > 0 && isUserInput(event->type())) {
+        // Only this window's input: a box shown meanwhile is answered as usual.
+        if (watched == static_cast<QObject *>(windowHandle()))
+            return true;
+        if (const auto *widget = qobject_cast<QWidget *>(watched); widget && widget->window() == this)
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TUp::Knop()
+{
+    StateStore::storeDialog(this);
+    switch (WidgetHelpers::buttonIndex(sender(), {"Nel", "New", "ReBak", "InfUp", "ReMain", "Lumida"})) {
+    case 0:
+        WidgetHelpers::openWebSite(Deployment::webSite);
+        break;
+    case 1:
+        startUpdate();
+        break;
+    case 2:
+        Installer(*this, m_log, m_hostProgram).restoreBackup();
+        break;
+    case 3:
+        m_log.showHistory(*this);
+        break;
+    case 4:
+        close();
+        break;
+    case 5:
+        WidgetHelpers::openWebSite(Deployment::webSite2);
+        break;
+    default:
+        break;
+    }
+}
+
+void TUp::startUpdate()
+{
+    // The update directory, the FTP connection and the log belong to the run that goes on.
+    if (isRunning()) {
+        Diagnostics::warning("UpBusy");
+        return;
+    }
+    if (!Archiver::isPresent()) {
+        Diagnostics::warning("NoRar");
+        return;
+    }
+    const auto *sites = findChild<QComboBox *>(QStringLiteral("Vib"));
+    m_siteChoice = sites ? qMax(0, sites->currentIndex()) : 0;
+    logLine(text("LoadNew"), Qt::magenta);
+
+    QString reason;
+    if (!UpdateCheck::emptyDirectory(&reason)) {
+        logLine("Error: " + CodePage::fromUnicode(reason), Qt::red);
+        Diagnostics::warning("ErrUP");
+        return;
+    }
+    m_attemptIndex = m_siteChoice >= 1 ? m_siteChoice - 1 : 0;
+    m_running = true;
+    startAttempt();
+}
+
+int TUp::siteNumberOf(int attempt) const
+{
+    return attempt >= 0 && attempt < m_siteList.size() ? m_siteList.at(attempt).siteNumber : 0;
+}
+
+void TUp::startAttempt()
+{
+    const bool listed = m_attemptIndex >= 0 && m_attemptIndex < m_siteList.size();
+    const int siteNumber = siteNumberOf(m_attemptIndex);
+    // An attempt past the list goes to site 0, and the line says so.
+    const QByteArray shown
+        = listed ? m_siteList.at(m_attemptIndex).displayName : QByteArray::number(siteNumber);
+    logLine(text("obrSait") + " '" + shown + '\'', Qt::darkBlue);
+
+    if (siteNumber < 0 || siteNumber >= UpdateSites::siteCount) {
+        logLine(text("NoSait") + ' ' + QByteArray::number(siteNumber) + " '" + shown + '\'', Qt::red);
+        attemptFailed();
+        return;
+    }
+
+    // Nothing goes to the network for a download that has nowhere to go.
+    auto file = std::make_unique<QSaveFile>(UpdateCheck::pathInside(m_archiveName));
+    // Unbuffered, so that a full disk fails the transfer instead of the rename at its end.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ") + file->fileName()
+                    + QStringLiteral(": ") + file->errorString()),
+            Qt::red);
+        Diagnostics::warning("ErrCreat");
+        endRun();
+        return;
+    }
+    m_transferFile = std::move(file);
+    connect(&m_ftp, &FtpClient::done, this, &TUp::upDoneFile, Qt::UniqueConnection);
+    UpdateSites::connectSite(m_ftp, siteNumber);
+    m_ftp.cd(QStringLiteral("/UPDATE"));
+    m_ftp.get(CodePage::toUnicode(m_archiveName), m_transferFile.get(), FtpClient::Binary);
+    m_ftp.close();
+    showTransferProgress(0, 0);
+}
+
+void TUp::upDoneFile(bool error)
+{
+    Diagnostics::log("upDoneFile; err=%d att=%d", error ? 1 : 0, m_attemptIndex);
+    const std::unique_ptr<QSaveFile> file = std::move(m_transferFile);
+    disconnect(&m_ftp, &FtpClient::done, this, &TUp::upDoneFile);
+    if (m_busyDepth == 0)
+        m_progress->hide();
+
+    if (error) {
+        // Nothing of a failed transfer is left under the archive's name.
+        if (file)
+            file->cancelWriting();
+        logLine("Error " + QByteArray::number(int(m_ftp.error())) + ' '
+                + CodePage::fromUnicode(m_ftp.errorString()),
+            Qt::red);
+        attemptFailed();
+        return;
+    }
+    if (file && !file->commit()) {
+        logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ") + file->fileName()
+                    + QStringLiteral(": ") + file->errorString()),
+            Qt::red);
+        attemptFailed();
+        return;
+    }
+    logLine(text("Fload"), Qt::green);
+    unpack();
+}
+
+void TUp::attemptFailed()
+{
+    const int failed = m_attemptIndex++;
+    if (failed == 0 && m_siteChoice == 0) {
+        startAttempt();
+        return;
+    }
+    logLine(text("NoInf"), Qt::red);
+    endRun();
+    Diagnostics::warning("NoInf");
+}
+
+void TUp::unpack()
+{
+    setBusy(true);
+    const Archiver::Result result = Archiver::run({QStringLiteral("x"), QStringLiteral("-idcpdq"),
+        QStringLiteral("-y"), UpdateCheck::pathInside(m_archiveName), UpdateCheck::directory() + u'/'});
+    setBusy(false);
+    if (result.succeeded()) {
+        logLine(text("RarSus"), std::nullopt);
+        checkUpdate();
+        return;
+    }
+    logLine(text("RarErr"), Qt::red);
+    logLine(text("StopP"), Qt::red);
+    if (!result.errorText.isEmpty())
+        logLine(CodePage::fromUnicode(result.errorText), Qt::red);
+    endRun();
+    Diagnostics::warning("RarErr");
+}
+
+void TUp::checkUpdate()
+{
+    m_log.write("#%s New %s", now().constData(), text("New").constData());
+    m_log.writeDateLine("-", ownExecutable());
+    m_log.writeDateLine("-", m_hostProgram);
+
+    const QList<QByteArray> candidates = UpdateCheck::candidates(m_archiveName);
+    UpdateCheck::Selection selection = UpdateCheck::select(candidates);
+    for (const QByteArray &note : std::as_const(selection.notes))
+        m_log.write("%s", note.constData());
+
+    if (selection.selected.isEmpty()) {
+        endRun();
+        Diagnostics::warning("ActIs");
+        m_log.write("#%s", text("ActIs").constData());
+        return;
+    }
+    UpdateConfirmation confirmation(UpdateCheck::pathInside("readme"), this);
+    if (confirmation.exec() != QDialog::Accepted) {
+        m_log.write("#%s", text("Otkaz").constData());
+        endRun();
+        return;
+    }
+    UpdateCheck::completeGroups(selection, candidates);
+    Installer(*this, m_log, m_hostProgram).installFiles(selection.selected);
+
+    connect(&m_ftp, &FtpClient::done, this, &TUp::upDoneLog, Qt::UniqueConnection);
+    m_log.upload(m_ftp, siteNumberOf(m_attemptIndex));
+    refreshBackupButton(this);
+    endRun();
+}
+
+void TUp::upDoneLog(bool)
+{
+    // Whether the log arrived is not looked at; the next batch reports elsewhere.
+    disconnect(&m_ftp, &FtpClient::done, this, &TUp::upDoneLog);
+}
+
+void TUp::Status()
+{
+    const QByteArray report = UpdateSites::stateReport(m_ftp.state());
+    Diagnostics::logLine(report);
+    logLine(report, Qt::black);
+}
+
+void TUp::endRun()
+{
+    m_running = false;
+}
+
+void TUp::showTransferProgress(qint64 done, qint64 total)
+{
+    // Only the archive's download is shown; the log's upload is small.
+    if (!m_transferFile || m_busyDepth > 0)
+        return;
+    if (total <= 0) {
+        m_progress->setRange(0, 0);
+    } else {
+        // The bar counts in int; large archives count in KiB.
+        const int shift = total > std::numeric_limits<int>::max() ? 10 : 0;
+        m_progress->setRange(0, int(total >> shift));
+        m_progress->setValue(int(qMin(done, total) >> shift));
+        const QLocale locale;
+        m_progress->setFormat(
+            locale.formattedDataSize(done) + QStringLiteral(" / ") + locale.formattedDataSize(total));
+    }
+    m_progress->show();
+}

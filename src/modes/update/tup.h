@@ -1,0 +1,86 @@
+#pragma once
+
+#include "modes/update/updatelog.h"
+#include "modes/update/updateview.h"
+#include "platform/ftp/ftpclient.h"
+#include "platform/ftp/updatesites.h"
+
+#include <QByteArray>
+#include <QDialog>
+#include <QList>
+#include <QSaveFile>
+
+#include <memory>
+
+class QProgressBar;
+class QTextEdit;
+
+// The updater's window (run mode "Up"), built from the catalog description "Tav": the buttons
+// "New" (download, unpack, check and install an update), "ReBak" (restore the previous version),
+// "InfUp" (the update history), "ReMain" (close), "Nel" and "Lumida" (the web sites), the combo box
+// "Vib" (automatic choice of the update site, or one site of "Saits"), and below them the log view
+// of what happened and a progress bar while the archive downloads.
+//
+// One update runs at a time, from "New" until the log has been uploaded; a second "New" meanwhile
+// is refused. In automatic mode a download that fails is tried once more on the second site of
+// the list; a site the user chose is tried once.
+class TUp final : public QDialog, public UpdateView
+{
+    Q_OBJECT
+
+public:
+    // updateFile is the "UF" value, hostProgram the program line as the entry point starts it.
+    TUp(QByteArrayView updateFile, QByteArrayView hostProgram);
+    ~TUp() override;
+
+    [[nodiscard]] QByteArray archiveName() const { return m_archiveName; }
+    [[nodiscard]] QByteArray logName() const { return m_log.fileName(); }
+    [[nodiscard]] int attemptIndex() const { return m_attemptIndex; }
+    [[nodiscard]] int siteChoice() const { return m_siteChoice; }
+    // From "New" until the run has ended, its upload included.
+    [[nodiscard]] bool isRunning() const { return m_running || m_ftp.isBusy(); }
+    [[nodiscard]] QTextEdit *logView() const { return m_logView; }
+    [[nodiscard]] QProgressBar *progressBar() const { return m_progress; }
+
+    // UpdateView
+    void logLine(QByteArrayView text, std::optional<Qt::GlobalColor> colour) override;
+    void clearLog() override;
+    void setBusy(bool busy) override;
+    [[nodiscard]] QWidget *window() override { return this; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public slots:
+    void Knop();
+    void upDoneFile(bool error);
+    void upDoneLog(bool error);
+    // The FTP object's state into "taw.tax" and the log view; reachable by name only.
+    void Status();
+
+private:
+    void startUpdate();
+    void startAttempt();
+    void attemptFailed();
+    void unpack();
+    void checkUpdate();
+    void endRun();
+    void showTransferProgress(qint64 done, qint64 total);
+    [[nodiscard]] int siteNumberOf(int attempt) const;
+
+    QByteArray m_archiveName;
+    UpdateLog m_log;
+    QByteArray m_hostProgram;
+    QTextEdit *m_logView = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QList<UpdateSites::SiteListEntry> m_siteList;
+    int m_attemptIndex = 0;
+    int m_siteChoice = 0;
+    bool m_running = false;
+    int m_busyDepth = 0;
+    // The archive while it downloads, renamed to its name only when the whole file has arrived.
+    std::unique_ptr<QSaveFile> m_transferFile;
+    // Declared last: a transfer still running when the dialog goes ends before the file it
+    // writes into and the log it reads.
+    FtpClient m_ftp;
+};

@@ -1,0 +1,652 @@
+// The updater window in this process against three real FTP sites on 127.0.0.1, with the real
+// archiver copied into a temporary installation: site choice and fall-back, what the log view
+// says in which colour, the check's outcomes, and the refusals of a run that cannot go on.
+
+#include "common/updatesiteserver.h"
+#include "modes/modeentries.h"
+#include "modes/update/tup.h"
+#include "modes/update/updateconfirmation.h"
+#include "platform/ftp/updatesites.h"
+#include "shell/catalog.h"
+#include "shell/diagnostics.h"
+#include "shell/settings.h"
+#include "support/codepage.h"
+#include "toolkit/widgethelpers.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include <deployment.h>
+
+#include <array>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime installedTime = QDateTime::fromSecsSinceEpoch(1'600'000'000);
+const QDateTime newerTime = installedTime.addSecs(86400);
+
+QString colourName(const QColor &colour)
+{
+    static const std::array<std::pair<Qt::GlobalColor, const char *>, 6> names{
+        {{Qt::blue, "blue"}, {Qt::magenta, "magenta"}, {Qt::darkBlue, "darkBlue"}, {Qt::red, "red"},
+            {Qt::green, "green"}, {Qt::black, "black"}}};
+    for (const auto &[global, name] : names) {
+        if (QColor(global) == colour)
+            return QString::fromLatin1(name);
+    }
+    return colour.name();
+}
+
+// "colour: text" per line of the log view.
+QStringList viewLines(const TUp &dialog)
+{
+    QStringList lines;
+    for (QTextBlock block = dialog.logView()->document()->begin(); block.isValid(); block = block.next()) {
+        const QColor colour
+            = block.begin().atEnd() ? QColor() : block.begin().fragment().charFormat().foreground().color();
+        lines << colourName(colour) + u": "_s + block.text();
+    }
+    return lines;
+}
+
+QString shown(const char *key)
+{
+    return CodePage::toUnicode(Catalog::text(key).value_or(QByteArray()));
+}
+
+QStringList recordedTexts()
+{
+    QStringList texts;
+    for (const auto &box : Diagnostics::recordedBoxes())
+        texts << box.text;
+    return texts;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    // Written out first: the flush would set the time again.
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
+        && file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// A socket on 127.0.0.1 that listens, or is closed again: a server that never says a word (the
+// kernel completes the connection, nobody answers), or a port where nothing listens.
+class LocalSocket final
+{
+public:
+    explicit LocalSocket(bool listening)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), size) != 0
+            || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &size) != 0
+            || (listening && ::listen(m_fd, 8) != 0))
+            return;
+        m_port = ntohs(address.sin_port);
+        if (!listening)
+            close();
+    }
+    ~LocalSocket() { close(); }
+    LocalSocket(const LocalSocket &) = delete;
+    LocalSocket &operator=(const LocalSocket &) = delete;
+
+    [[nodiscard]] QString url() const { return u"ftp://127.0.0.1:%1"_s.arg(m_port); }
+    [[nodiscard]] bool isValid() const { return m_port != 0; }
+
+private:
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    int m_fd = -1;
+    quint16 m_port = 0;
+};
+
+} // namespace
+
+class TestUpdater : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void dialog();
+    void buttons_data();
+    void buttons();
+    void sites_data();
+    void sites();
+    void outcomes_data();
+    void outcomes();
+    void againAfterFailure();
+    void secondNewWhileDownloading();
+    void inputWhileUnpackingIsDropped();
+    void status();
+
+private:
+    // The shipped catalog behind lines that take precedence.
+    void loadCatalog(const QByteArray &firstLines);
+    std::unique_ptr<TUp> openDialog();
+    // Presses "New" and waits until the run has ended, its upload included.
+    void runUpdate(TUp &dialog);
+    void pointSiteAt(int site, const QString &url);
+    [[nodiscard]] QString closedPort() const;
+
+    std::array<std::unique_ptr<UpdateSiteServer>, 3> m_sites;
+    std::unique_ptr<QTemporaryDir> m_installation;
+    QString m_previousDirectory = QDir::currentPath();
+    QList<QUrl> m_opened;
+    // The confirmation is answered by this timer: accept or refuse; what it showed is kept.
+    QTimer m_answer;
+    bool m_accept = true;
+    int m_confirmations = 0;
+    QString m_readme;
+};
+
+void TestUpdater::initTestCase()
+{
+    Diagnostics::setRecording(true);
+    WidgetHelpers::setUrlOpener([this](const QUrl &url) {
+        m_opened << url;
+        return true;
+    });
+    for (int site = 0; site < 3; ++site) {
+        m_sites[site]
+            = std::make_unique<UpdateSiteServer>(u"tavsite%1"_s.arg(site), u"secret-%1"_s.arg(site));
+        QVERIFY2(m_sites[site]->start(), qPrintable(m_sites[site]->lastError()));
+    }
+    m_answer.setInterval(20);
+    connect(&m_answer, &QTimer::timeout, this, [this] {
+        auto *confirmation = qobject_cast<UpdateConfirmation *>(QApplication::activeModalWidget());
+        if (!confirmation)
+            return;
+        ++m_confirmations;
+        m_readme = confirmation->readmeLabel()->text();
+        m_accept ? confirmation->accept() : confirmation->reject();
+    });
+    m_answer.start();
+}
+
+void TestUpdater::init()
+{
+    m_installation = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_installation->isValid());
+    QVERIFY(QDir::setCurrent(m_installation->path()));
+    QVERIFY(QFile::copy(QStringLiteral(TAV_BIN_DIR "/rar"), u"rar"_s));
+    QVERIFY(writeFile(u"data.dat"_s, "old data", installedTime));
+    QVERIFY(writeFile(u"same.dat"_s, "unchanged", installedTime));
+    Settings::reset();
+    Diagnostics::clearRecordedBoxes();
+    Diagnostics::resetLog();
+    loadCatalog({});
+    // Every test starts from the same update on each site.
+    for (int site = 0; site < 3; ++site) {
+        pointSiteAt(site, m_sites[site]->url());
+        QVERIFY2(m_sites[site]->putArchive(u"ko10.rar"_s,
+                     {{u"readme"_s, "Update <b>10</b> of site " + QByteArray::number(site), newerTime},
+                         {u"data.dat"_s, "new data " + QByteArray::number(site), newerTime},
+                         {u"same.dat"_s, "unchanged", installedTime}}),
+            qPrintable(m_sites[site]->lastError()));
+    }
+    m_opened.clear();
+    m_accept = true;
+    m_confirmations = 0;
+    m_readme.clear();
+}
+
+void TestUpdater::cleanup()
+{
+    QDir::setCurrent(m_previousDirectory);
+}
+
+void TestUpdater::loadCatalog(const QByteArray &firstLines)
+{
+    Catalog::clear();
+    if (!firstLines.isEmpty()) {
+        QFile first(u"first.t"_s);
+        QVERIFY(first.open(QIODevice::WriteOnly) && first.write(firstLines) == firstLines.size());
+        first.close();
+        Catalog::load(u"first.t"_s);
+    }
+    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.en.t"));
+    QVERIFY(Catalog::text("Tav").has_value());
+}
+
+void TestUpdater::pointSiteAt(int site, const QString &url)
+{
+    UpdateSites::setUpdateSite(site,
+        {CodePage::fromUnicode(u"secret-%1"_s.arg(site)), CodePage::fromUnicode(u"tavsite%1"_s.arg(site)), 21,
+            url.toLatin1()});
+}
+
+QString TestUpdater::closedPort() const
+{
+    return LocalSocket(false).url();
+}
+
+std::unique_ptr<TUp> TestUpdater::openDialog()
+{
+    std::unique_ptr<QWidget> window = Modes::startUpdaterDialog("10", "1.0", "kora10.exe");
+    auto *dialog = qobject_cast<TUp *>(window.get());
+    if (!dialog)
+        return nullptr;
+    window.release();
+    return std::unique_ptr<TUp>(dialog);
+}
+
+void TestUpdater::runUpdate(TUp &dialog)
+{
+    auto *button = dialog.findChild<QPushButton *>(u"New"_s);
+    QVERIFY(button);
+    button->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isRunning(), 30000);
+}
+
+void TestUpdater::dialog()
+{
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->metaObject()->className(), "TUp");
+    QStringList methods;
+    for (int i = QDialog::staticMetaObject.methodCount(); i < dialog->metaObject()->methodCount(); ++i)
+        methods << QString::fromLatin1(dialog->metaObject()->method(i).methodSignature());
+    QCOMPARE(methods, (QStringList{u"Knop()"_s, u"upDoneFile(bool)"_s, u"upDoneLog(bool)"_s, u"Status()"_s}));
+
+    QCOMPARE(dialog->windowTitle(), u"***"_s + Catalog::displayText("main"));
+    QVERIFY(!dialog->testAttribute(Qt::WA_DeleteOnClose));
+    for (const char *name : {"Nel", "New", "ReBak", "InfUp", "ReMain", "Lumida"})
+        QVERIFY2(dialog->findChild<QPushButton *>(QString::fromLatin1(name)), name);
+    // No backup yet.
+    QVERIFY(!dialog->findChild<QPushButton *>(u"ReBak"_s)->isEnabled());
+
+    auto *sites = dialog->findChild<QComboBox *>(u"Vib"_s);
+    QVERIFY(sites);
+    QStringList items;
+    for (int i = 0; i < sites->count(); ++i)
+        items << sites->itemText(i);
+    QStringList expected{Catalog::displayText("Aut")};
+    for (const auto &entry : UpdateSites::siteList())
+        expected << CodePage::toUnicode(entry.displayName);
+    QCOMPARE(items, expected);
+    QCOMPARE(items.size(), 4);
+
+    QCOMPARE(viewLines(*dialog), QStringList{u"blue: "_s + shown("ProtLi")});
+    QVERIFY(dialog->logView()->isReadOnly());
+    QCOMPARE(dialog->logView()->minimumWidth(), WidgetHelpers::screenSize().width() / 6);
+    QVERIFY(dialog->progressBar()->isHidden());
+    // The keyboard starts on the first control: Space presses "New".
+    QCOMPARE(dialog->focusWidget(), dialog->findChild<QPushButton *>(u"New"_s));
+    QCOMPARE(dialog->archiveName(), "ko10.rar"_ba);
+    QCOMPARE(dialog->logName(), "00000.log"_ba);
+}
+
+void TestUpdater::buttons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("Nel") << u"Nel"_s << u"http://www."_s + QString::fromLatin1(Deployment::webSite) << false;
+    QTest::newRow("Lumida") << u"Lumida"_s << u"http://www."_s + QString::fromLatin1(Deployment::webSite2)
+                            << false;
+    QTest::newRow("ReMain") << u"ReMain"_s << QString() << true;
+    QTest::newRow("a button of no action") << u"Help"_s << QString() << false;
+}
+
+void TestUpdater::buttons()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, opened);
+    QFETCH(bool, closes);
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    auto *pressed = dialog->findChild<QPushButton *>(button);
+    if (!pressed) {
+        pressed = new QPushButton(dialog.get());
+        pressed->setObjectName(button);
+        connect(pressed, SIGNAL(clicked()), dialog.get(), SLOT(Knop()));
+    }
+    // Every button stores the fields first: the site chosen is kept in option slot 0.
+    dialog->findChild<QComboBox *>(u"Vib"_s)->setCurrentIndex(2);
+    pressed->click();
+    QCOMPARE(int(Settings::options()[0]), 2);
+    QCOMPARE(m_opened.size(), opened.isEmpty() ? 0 : 1);
+    if (!opened.isEmpty())
+        QCOMPARE(m_opened.at(0).toString(QUrl::StripTrailingSlash), opened);
+    QCOMPARE(dialog->isVisible(), !closes);
+    QCOMPARE(viewLines(*dialog).size(), 1);
+    QVERIFY(Diagnostics::recordedBoxes().isEmpty());
+}
+
+void TestUpdater::sites_data()
+{
+    QTest::addColumn<QByteArray>("catalog"); // lines before the shipped catalog
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QList<int>>("down");
+    QTest::addColumn<QStringList>("attempts"); // what the dark-blue lines name, in order
+    QTest::addColumn<int>("refused"); // red lines: a site number outside the table
+    QTest::addColumn<int>("served"); // the site that delivered, -1 for none
+
+    const QString main = u"'Main server'"_s;
+    const QString reserve = u"'Reserve server'"_s;
+    QTest::newRow("automatic, the first site serves")
+        << ""_ba << 0 << QList<int>() << QStringList{main} << 0 << 0;
+    QTest::newRow("automatic, the first site down, the second serves")
+        << ""_ba << 0 << QList<int>{0} << QStringList{main, reserve} << 0 << 1;
+    QTest::newRow("automatic, both down: the third is never asked")
+        << ""_ba << 0 << QList<int>{0, 1} << QStringList{main, reserve} << 0 << -1;
+    QTest::newRow("a chosen site that fails is tried once")
+        << ""_ba << 2 << QList<int>{1} << QStringList{reserve} << 0 << -1;
+    QTest::newRow("site 2 chosen and reached")
+        << ""_ba << 3 << QList<int>() << QStringList{u"'Additional server'"_s} << 0 << 2;
+    QTest::newRow("one entry: the second attempt names site 0")
+        << "Saits 1Only\n"_ba << 0 << QList<int>{1} << QStringList{u"'Only'"_s, u"'0'"_s} << 0 << 0;
+    QTest::newRow("a number outside the table counts as a failed attempt")
+        << "Saits 7Far/2Near\n"_ba << 0 << QList<int>() << QStringList{u"'Far'"_s, u"'Near'"_s} << 1 << 2;
+    QTest::newRow("chosen, outside the table: no retry")
+        << "Saits 1One/-1Minus\n"_ba << 2 << QList<int>() << QStringList{u"'1Minus'"_s} << 1 << -1;
+    QTest::newRow("without a site box the run is automatic")
+        << "Tav (B-New)V\n"_ba << -1 << QList<int>{0} << QStringList{main, reserve} << 0 << 1;
+}
+
+void TestUpdater::sites()
+{
+    QFETCH(QByteArray, catalog);
+    QFETCH(int, choice);
+    QFETCH(QList<int>, down);
+    QFETCH(QStringList, attempts);
+    QFETCH(int, refused);
+    QFETCH(int, served);
+
+    loadCatalog(catalog);
+    for (int site : std::as_const(down))
+        pointSiteAt(site, closedPort());
+    std::array<qsizetype, 3> commandsBefore{};
+    for (int site = 0; site < 3; ++site)
+        commandsBefore[site] = m_sites[site]->server().commands().size();
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    if (choice >= 0)
+        dialog->findChild<QComboBox *>(u"Vib"_s)->setCurrentIndex(choice);
+    else
+        QVERIFY(!dialog->findChild<QComboBox *>(u"Vib"_s));
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QStringList lines = viewLines(*dialog);
+    QCOMPARE(
+        lines.mid(0, 2), (QStringList{u"blue: "_s + shown("ProtLi"), u"magenta: "_s + shown("LoadNew")}));
+    const QString attemptLine = u"darkBlue: "_s + shown("obrSait") + u' ';
+    QStringList named;
+    for (const QString &line : lines) {
+        if (line.startsWith(attemptLine))
+            named << line.mid(attemptLine.size());
+    }
+    QCOMPARE(named, attempts);
+    QCOMPARE(lines.filter(u"red: "_s + shown("NoSait")).size(), refused);
+    QCOMPARE(
+        lines.filter(u"red: Error "_s).size(), qsizetype(attempts.size() - refused - (served >= 0 ? 1 : 0)));
+
+    for (int site = 0; site < 3; ++site) {
+        const QStringList commands = m_sites[site]->server().commands().mid(commandsBefore[site]);
+        // A site that is not tried hears nothing at all.
+        if (site != served) {
+            QVERIFY2(commands.isEmpty(), qPrintable(commands.join(u'|')));
+        } else {
+            QVERIFY(commands.contains(u"RETR ko10.rar"_s));
+            QVERIFY(commands.contains(u"USER tavsite%1"_s.arg(site)));
+            QVERIFY(commands.contains(u"CWD /UPDATE"_s));
+            QVERIFY(commands.contains(u"STOR 00000.log"_s));
+        }
+    }
+    if (served < 0) {
+        QCOMPARE(lines.last(), u"red: "_s + shown("NoInf"));
+        QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("NoInf")});
+        QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
+        QCOMPARE(filesIn(u"UP00"_s), QStringList());
+        return;
+    }
+    // Downloaded, unpacked, found newer, confirmed, installed and the log sent to that site.
+    QCOMPARE(m_confirmations, 1);
+    QCOMPARE(m_readme, u"Update <b>10</b> of site %1\n"_s.arg(served));
+    QCOMPARE(readFile(u"data.dat"_s), "new data "_ba + QByteArray::number(served));
+    QCOMPARE(readFile(u"same.dat"_s), "unchanged"_ba);
+    const qsizetype fload = lines.indexOf(u"green: "_s + shown("Fload"));
+    QVERIFY2(fload > 0, qPrintable(lines.join(u'\n')));
+    QCOMPARE(lines.at(fload + 1), u"green: "_s + shown("RarSus"));
+    QCOMPARE(m_sites[served]->uploadedLog(u"00000.log"_s), readFile(u"00000.log"_s));
+    // The attempt that succeeded: the first chosen entry, or the last automatic one.
+    const int attempt = choice > 0 ? choice - 1 : int(attempts.size()) - 1;
+    const QByteArray log = readFile(u"taw.tax"_s);
+    QVERIFY2(log.contains("upDoneFile; err=0 att=" + QByteArray::number(attempt)), log.constData());
+    QVERIFY(dialog->progressBar()->isHidden());
+}
+
+void TestUpdater::outcomes_data()
+{
+    QTest::addColumn<QByteArray>("updateFile");
+    QTest::addColumn<QByteArray>("bytes"); // served as the update; empty: an archive made here
+    QTest::addColumn<bool>("archiver");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("confirmations");
+    QTest::addColumn<QStringList>("installed"); // files that the update brought into the installation
+    QTest::addColumn<QByteArray>("box"); // the key of the last box, empty for none
+    QTest::addColumn<QByteArray>("lastLogLine"); // of the update log, empty: not looked at
+
+    const QByteArray refusal = "#" + Catalog::text("Otkaz").value_or(QByteArray());
+    const QByteArray nothing = "#" + Catalog::text("ActIs").value_or(QByteArray());
+    const auto fixture = [](const QString &name) {
+        return readFile(QStringLiteral(TAV_SHARED_DIR "/fixtures/rar/") + name);
+    };
+    QTest::newRow("refused") << "10"_ba << QByteArray() << true << false << 1 << QStringList() << QByteArray()
+                             << refusal;
+    QTest::newRow("no archiver") << "10"_ba << QByteArray() << false << true << 0 << QStringList()
+                                 << "NoRar"_ba << QByteArray();
+    QTest::newRow("a cut archive") << "10"_ba
+                                   << fixture(u"test_read_format_rar5_multiple_files.rar"_s).left(1000)
+                                   << true << true << 0 << QStringList() << "RarErr"_ba << QByteArray();
+    QTest::newRow("a genuine RAR5 archive with a subdirectory")
+        << "10"_ba << fixture(u"test_read_format_rar5_extra_field_version.rar"_s) << true << true << 1
+        << QStringList{u"bin/2to3"_s, u"bin/2to3;1"_s} << QByteArray() << QByteArray();
+    QTest::newRow("a genuine RAR5 archive, nothing newer")
+        << "10"_ba << fixture(u"test_read_format_rar5_stored.rar"_s) << true << true << 0 << QStringList()
+        << "ActIs"_ba << nothing;
+    QTest::newRow("an archive named in capitals is installed with the update")
+        << "KO10.rar"_ba << QByteArray() << true << true << 1 << QStringList{u"data.dat"_s, u"KO10.rar"_s}
+        << QByteArray() << QByteArray();
+}
+
+void TestUpdater::outcomes()
+{
+    QFETCH(QByteArray, updateFile);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, archiver);
+    QFETCH(bool, accept);
+    QFETCH(int, confirmations);
+    QFETCH(QStringList, installed);
+    QFETCH(QByteArray, box);
+    QFETCH(QByteArray, lastLogLine);
+
+    const QByteArray archive = updateFile.contains("rar") ? updateFile : "ko" + updateFile + ".rar";
+    if (!bytes.isEmpty())
+        QVERIFY(m_sites[0]->putFile(QString::fromLatin1(archive), bytes));
+    else
+        QVERIFY(
+            m_sites[0]->putArchive(QString::fromLatin1(archive), {{u"data.dat"_s, "new data 0", newerTime}}));
+    if (!archiver)
+        QVERIFY(QFile::remove(u"rar"_s));
+    // The stored RAR5 file is older than the installed one; the other one's folder exists.
+    QVERIFY(writeFile(u"helloworld.txt"_s, "installed", QDateTime::currentDateTime()));
+    QVERIFY(QDir().mkdir(u"bin"_s));
+    QVERIFY(writeFile(u"UP00/before.dat"_s, "x", newerTime));
+    m_accept = accept;
+
+    std::unique_ptr<QWidget> window = Modes::startUpdaterDialog(updateFile, "", "kora10.exe");
+    auto *dialog = qobject_cast<TUp *>(window.get());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->archiveName(), archive);
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(m_confirmations, confirmations);
+
+    const QStringList boxes = recordedTexts();
+    if (box.isEmpty())
+        QVERIFY2(!boxes.contains(Catalog::displayText("NoRar")), qPrintable(boxes.join(u'|')));
+    else
+        QVERIFY2(!boxes.isEmpty() && boxes.last() == Catalog::displayText(box), qPrintable(boxes.join(u'|')));
+    for (const QString &file : std::as_const(installed))
+        QVERIFY2(QFileInfo::exists(file) && !QFileInfo::exists(u"UP00/"_s + file), qPrintable(file));
+    if (!installed.contains(u"data.dat"_s))
+        QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
+    QCOMPARE(readFile(u"helloworld.txt"_s), "installed"_ba);
+    // Without the archiver nothing at all happens, not even to "UP00".
+    QCOMPARE(QFileInfo::exists(u"UP00/before.dat"_s), !archiver);
+
+    const QStringList lines = viewLines(*dialog);
+    if (!archiver)
+        QCOMPARE(lines.size(), 1);
+    if (box == "RarErr") {
+        // What was unpacked before the damage stays in "UP00" and is not installed.
+        QVERIFY(QFileInfo::exists(u"UP00/test1.bin"_s) && !QFileInfo::exists(u"test1.bin"_s));
+        QCOMPARE(lines.mid(2, 4),
+            (QStringList{u"darkBlue: "_s + shown("obrSait") + u" 'Main server'"_s,
+                u"green: "_s + shown("Fload"), u"red: "_s + shown("RarErr"), u"red: "_s + shown("StopP")}));
+    }
+    const QList<QByteArray> log = readFile(u"00000.log"_s).split('\n');
+    if (!lastLogLine.isEmpty())
+        QCOMPARE(log.value(log.size() - 2), lastLogLine);
+}
+
+void TestUpdater::againAfterFailure()
+{
+    pointSiteAt(0, closedPort());
+    pointSiteAt(1, closedPort());
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    QVERIFY(writeFile(u"UP00/stale.dat"_s, "left over", newerTime));
+    QVERIFY(writeFile(u"UP00/sub/stale.dat"_s, "left over", newerTime));
+    runUpdate(*dialog);
+    QCOMPARE(recordedTexts(), (QStringList{Catalog::displayText("NoInf"), Catalog::displayText("NoInf")}));
+    QCOMPARE(filesIn(u"UP00"_s), QStringList());
+    QCOMPARE(filesIn(u"UP00/sub"_s), QStringList());
+    QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 2);
+}
+
+void TestUpdater::secondNewWhileDownloading()
+{
+    // A site that accepts the connection and never says a word.
+    const LocalSocket silent(true);
+    QVERIFY(silent.isValid());
+    pointSiteAt(0, silent.url());
+    QVERIFY(writeFile(u"UP00/before.dat"_s, "x", newerTime));
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    auto *button = dialog->findChild<QPushButton *>(u"New"_s);
+    button->click();
+    QVERIFY(dialog->isRunning());
+    QTest::qWait(300);
+    QVERIFY(dialog->isRunning());
+    QVERIFY(!dialog->progressBar()->isHidden());
+    QVERIFY(writeFile(u"UP00/during.dat"_s, "x", newerTime));
+
+    button->click();
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("UpBusy")});
+    QVERIFY(dialog->isRunning());
+    // The run that goes on keeps its directory, and only one attempt was started.
+    QCOMPARE(filesIn(u"UP00"_s).filter(u".dat"_s), QStringList{u"during.dat"_s});
+    QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 1);
+    QCOMPARE(viewLines(*dialog).filter(u"darkBlue: "_s).size(), 1);
+    // Closing the window ends the download; nothing of it is left under the archive's name.
+    dialog.reset();
+    QVERIFY(!QFileInfo::exists(u"UP00/ko10.rar"_s));
+}
+
+void TestUpdater::inputWhileUnpackingIsDropped()
+{
+    // An archiver that takes its time before it unpacks.
+    QVERIFY(QFile::rename(u"rar"_s, u"realrar"_s));
+    QVERIFY(writeFile(u"rar"_s, "#!/bin/sh\nsleep 1\nexec ./realrar \"$@\"\n", QDateTime::currentDateTime()));
+    QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    auto *button = dialog->findChild<QPushButton *>(u"New"_s);
+
+    bool busyShown = false;
+    QTimer clicker;
+    clicker.setInterval(100);
+    connect(&clicker, &QTimer::timeout, this, [&] {
+        if (dialog->cursor().shape() != Qt::BusyCursor)
+            return;
+        busyShown = dialog->progressBar()->isVisible() && dialog->progressBar()->maximum() == 0;
+        // Delivered at once, the way the display hands over a click.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::keyClick(button, Qt::Key_Space);
+        clicker.stop();
+    });
+    clicker.start();
+    runUpdate(*dialog);
+    QVERIFY(busyShown);
+    QVERIFY(!clicker.isActive());
+    // Neither the click nor the key started anything, nor were they refused: they never arrived.
+    QVERIFY2(
+        !recordedTexts().contains(Catalog::displayText("UpBusy")), qPrintable(recordedTexts().join(u'|')));
+    QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 1);
+    QCOMPARE(readFile(u"data.dat"_s), "new data 0"_ba);
+    QCOMPARE(dialog->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestUpdater::status()
+{
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    QVERIFY(QMetaObject::invokeMethod(dialog.get(), "Status"));
+    QCOMPARE(viewLines(*dialog).last(), u"black: state=0:Unconnected"_s);
+    QVERIFY(readFile(u"taw.tax"_s).contains("\nstate=0:Unconnected\n"));
+}
+
+QTEST_MAIN(TestUpdater)
+#include "tst_updater.moc"
