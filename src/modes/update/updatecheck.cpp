@@ -2,11 +2,12 @@
 
 #include "support/codepage.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -18,13 +19,62 @@ QStringList entries(const QDir &dir, QDir::Filters filters)
     return dir.entryList(QStringList{QStringLiteral("*")}, filters | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
-// Milliseconds since the epoch of the file's last modification; nothing when there is no file.
-std::optional<qint64> modificationTime(const QString &path)
+// Names are almost always ASCII, which needs no code page.
+QString fromText(QByteArrayView text)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return CodePage::toUnicode(text);
+    }
+    return QString::fromLatin1(text);
+}
+
+QByteArray toText(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x80)
+            return CodePage::fromUnicode(name);
+    }
+    return name.toLatin1();
+}
+
+std::filesystem::path fileSystemPath(const QString &path)
+{
+    return std::filesystem::path(path.toStdU16String());
+}
+
+enum class Kind { Files, Directories };
+
+// The names in a directory, in listing order, as a plain listing shows them: files (links to files
+// too), or directories (links to them left out); hidden ones are not listed. Without the costs of
+// QDir's entries, which would take longer than the rest of the check.
+QStringList listNames(const QString &directory, Kind kind)
+{
+    QStringList names;
+    std::error_code error;
+    auto it = std::filesystem::directory_iterator(fileSystemPath(directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        const std::u16string name = it->path().filename().u16string();
+        if (name.empty() || name.front() == u'.')
+            continue;
+        std::error_code typeError;
+        const bool wanted = kind == Kind::Files ? it->is_regular_file(typeError)
+                                                : it->is_directory(typeError) && !it->is_symlink(typeError);
+        if (wanted && !typeError)
+            names.append(QString::fromStdU16String(name));
+    }
+    return names;
+}
+
+// The file's last modification; nothing when there is no file. One stat, and no conversion to
+// local time, which costs more than the stat itself.
+std::optional<std::filesystem::file_time_type> modificationTime(const QString &path)
+{
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(fileSystemPath(path), error);
+    if (error)
         return std::nullopt;
-    return info.lastModified().toMSecsSinceEpoch();
+    return time;
 }
 
 bool removeFile(const QString &path, QString *reason)
@@ -53,7 +103,7 @@ QString UpdateCheck::directory()
 
 QString UpdateCheck::pathInside(QByteArrayView name)
 {
-    return QDir::toNativeSeparators(updateDirectoryName + u'/' + CodePage::toUnicode(name));
+    return QDir::toNativeSeparators(updateDirectoryName + u'/' + fromText(name));
 }
 
 bool UpdateCheck::emptyDirectory(QString *reason)
@@ -85,12 +135,11 @@ bool UpdateCheck::emptyDirectory(QString *reason)
 
 QList<QByteArray> UpdateCheck::candidates(QByteArrayView archiveName)
 {
-    const QDir dir(updateDirectoryName);
     QList<QByteArray> found;
-    const QStringList files = entries(dir, QDir::Files);
+    const QStringList files = listNames(updateDirectoryName, Kind::Files);
     found.reserve(files.size());
     for (const QString &name : files)
-        found.append(CodePage::fromUnicode(name));
+        found.append(toText(name));
 
     // The archive is compared under its lower-case name, so one named in capitals stays.
     for (const QByteArray &control : {archiveName.toByteArray().toLower(), QByteArray("list.ctl"),
@@ -101,10 +150,10 @@ QList<QByteArray> UpdateCheck::candidates(QByteArrayView archiveName)
     }
 
     // Links to directories are not followed: their files would come from outside "UP00".
-    for (const QString &sub : entries(dir, QDir::Dirs | QDir::NoSymLinks)) {
-        const QByteArray prefix = CodePage::fromUnicode(sub) + '/';
-        for (const QString &name : entries(QDir(dir.filePath(sub)), QDir::Files))
-            found.append(prefix + CodePage::fromUnicode(name));
+    for (const QString &sub : listNames(updateDirectoryName, Kind::Directories)) {
+        const QByteArray prefix = toText(sub) + '/';
+        for (const QString &name : listNames(updateDirectoryName + u'/' + sub, Kind::Files))
+            found.append(prefix + toText(name));
     }
     return found;
 }
@@ -117,12 +166,14 @@ UpdateCheck::Selection UpdateCheck::select(const QList<QByteArray> &candidates)
             selection.notes.append(candidate);
             continue;
         }
-        const std::optional<qint64> unpacked = modificationTime(pathInside(candidate));
+        const auto unpacked = modificationTime(pathInside(candidate));
         if (!unpacked)
             continue;
-        const std::optional<qint64> installed = modificationTime(CodePage::toUnicode(candidate));
         // Whole seconds, truncated like QDateTime::secsTo().
-        if (installed && (*unpacked - *installed) / 1000 <= toleranceSeconds)
+        const auto installed = modificationTime(fromText(candidate));
+        if (installed
+            && std::chrono::duration_cast<std::chrono::seconds>(*unpacked - *installed).count()
+                <= toleranceSeconds)
             continue;
         selection.selected.append(candidate);
         if (candidate.startsWith("towns."))
