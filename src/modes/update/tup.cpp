@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -37,11 +36,6 @@ constexpr qsizetype hostProgramCapacity = 399;
 QByteArray text(QByteArrayView key)
 {
     return Catalog::text(key).value_or(QByteArray());
-}
-
-QByteArray now()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")).toLatin1();
 }
 
 // The updater's own executable as the installation names it.
@@ -318,7 +312,7 @@ void TUp::unpack()
 
 void TUp::checkUpdate()
 {
-    m_log.write("#%s New %s", now().constData(), text("New").constData());
+    m_log.write("#%s New %s", UpdateLog::currentTimeStamp().constData(), text("New").constData());
     m_log.writeDateLine("-", ownExecutable());
     m_log.writeDateLine("-", m_hostProgram);
 
