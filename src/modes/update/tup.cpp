@@ -365,6 +365,10 @@ void TUp::showTransferProgress(qint64 done, qint64 total)
     // Only the archive's download is shown; the log's upload is small.
     if (!m_transferFile || m_busyDepth > 0)
         return;
+    // A fast transfer reports every few kilobytes; the bar moves at most every 50 ms.
+    if (done > 0 && done < total && m_progressClock.isValid() && m_progressClock.elapsed() < 50)
+        return;
+    m_progressClock.start();
     if (total <= 0) {
         m_progress->setRange(0, 0);
     } else {

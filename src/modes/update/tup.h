@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
 #include <QSaveFile>
 
@@ -78,6 +79,7 @@ private:
     int m_siteChoice = 0;
     bool m_running = false;
     int m_busyDepth = 0;
+    QElapsedTimer m_progressClock;
     // The archive while it downloads, renamed to its name only when the whole file has arrived.
     std::unique_ptr<QSaveFile> m_transferFile;
     // Declared last: a transfer still running when the dialog goes ends before the file it
