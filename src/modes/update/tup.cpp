@@ -5,6 +5,7 @@
 #include "modes/update/updatecheck.h"
 #include "modes/update/updateconfirmation.h"
 #include "platform/archiver.h"
+#include "platform/ownfiles.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
@@ -18,7 +19,6 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -36,17 +36,6 @@ constexpr qsizetype hostProgramCapacity = 399;
 QByteArray text(QByteArrayView key)
 {
     return Catalog::text(key).value_or(QByteArray());
-}
-
-// The updater's own executable as the installation names it.
-QByteArray ownExecutable()
-{
-    const QFileInfo self(QCoreApplication::applicationFilePath());
-#ifdef Q_OS_WIN
-    return CodePage::fromUnicode(self.fileName());
-#else
-    return CodePage::fromUnicode(self.completeBaseName());
-#endif
 }
 
 bool isUserInput(QEvent::Type type)
@@ -313,7 +302,7 @@ void TUp::unpack()
 void TUp::checkUpdate()
 {
     m_log.write("#%s New %s", UpdateLog::currentTimeStamp().constData(), text("New").constData());
-    m_log.writeDateLine("-", ownExecutable());
+    m_log.writeDateLine("-", OwnFiles::executableName());
     m_log.writeDateLine("-", m_hostProgram);
 
     const QList<QByteArray> candidates = UpdateCheck::candidates(m_archiveName);
