@@ -42,6 +42,8 @@ public:
     [[nodiscard]] bool isRunning() const { return m_running || m_ftp.isBusy(); }
     [[nodiscard]] QTextEdit *logView() const { return m_logView; }
     [[nodiscard]] QProgressBar *progressBar() const { return m_progress; }
+    // The connection every transfer of the window goes through (tests shorten its time-out).
+    [[nodiscard]] FtpClient &ftp() { return m_ftp; }
 
     // UpdateView
     void logLine(QByteArrayView text, std::optional<Qt::GlobalColor> colour) override;

@@ -113,6 +113,7 @@ private slots:
     void outcomes_data();
     void outcomes();
     void againAfterFailure();
+    void stalledSiteIsLeft();
     void secondNewWhileDownloading();
     void inputWhileUnpackingIsDropped();
 
@@ -529,6 +530,24 @@ void TestUpdater::againAfterFailure()
     QCOMPARE(filesIn(u"UP00"_s), QStringList());
     QCOMPARE(filesIn(u"UP00/sub"_s), QStringList());
     QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 2);
+}
+
+void TestUpdater::stalledSiteIsLeft()
+{
+    // The first site sends a little of the archive and then nothing, without closing.
+    UpdateSiteServer stalled(u"tavsite0"_s, u"secret-0"_s);
+    stalled.server().setStallAfter(1000);
+    QVERIFY2(stalled.start(), qPrintable(stalled.lastError()));
+    QVERIFY(stalled.putArchive(u"ko10.rar"_s, {{u"data.dat"_s, QByteArray(100000, 's'), newerTime}}));
+    pointSiteAt(0, stalled.url());
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->ftp().setTransferTimeout(std::chrono::seconds(2));
+    runUpdate(*dialog);
+    QCOMPARE(readFile(u"data.dat"_s), "new data 1"_ba);
+    const QStringList lines = viewLines(*dialog);
+    QCOMPARE(lines.filter(u"darkBlue: "_s).size(), 2);
+    QCOMPARE(lines.filter(u"red: Error "_s).size(), 1);
 }
 
 void TestUpdater::secondNewWhileDownloading()
