@@ -1,5 +1,6 @@
 #include "modes/update/tup.h"
 
+#include "forms/layoutbuilder.h"
 #include "forms/statestore.h"
 #include "modes/update/installer.h"
 #include "modes/update/updatecheck.h"
@@ -11,7 +12,6 @@
 #include "shell/settings.h"
 #include "support/codepage.h"
 #include "support/strings.h"
-#include "toolkit/layoutbuilder.h"
 #include "toolkit/widgethelpers.h"
 #include "toolkit/windowdecoration.h"
 
@@ -64,7 +64,8 @@ TUp::TUp(QByteArrayView updateFile, QByteArrayView hostProgram)
     , m_log(UpdateLog::fileNameFor(UpdateLog::installationNumber()))
     , m_hostProgram(Strings::boundedCopy(hostProgram, hostProgramCapacity))
 {
-    decorateWindow(this, Catalog::displayText("main"), 1 | 2 | 4);
+    decorateWindow(this, Catalog::displayText("main"),
+        WindowDecoration::Window | WindowDecoration::Icon | WindowDecoration::DialogFrame);
     WidgetHelpers::setFontSize(this, Settings::fontSize());
     m_siteList = UpdateSites::siteList();
 
@@ -149,28 +150,15 @@ bool TUp::eventFilter(QObject *watched, QEvent *event)
 void TUp::Knop()
 {
     StateStore::storeDialog(this);
-    switch (WidgetHelpers::buttonIndex(sender(), {"Nel", "New", "ReBak", "InfUp", "ReMain", "Lumida"})) {
-    case 0:
-        WidgetHelpers::openWebSite(Deployment::webSite);
-        break;
-    case 1:
-        startUpdate();
-        break;
-    case 2:
-        Installer(*this, m_log, m_hostProgram).restoreBackup();
-        break;
-    case 3:
-        m_log.showHistory(*this);
-        break;
-    case 4:
-        close();
-        break;
-    case 5:
-        WidgetHelpers::openWebSite(Deployment::webSite2);
-        break;
-    default:
-        break;
-    }
+    WidgetHelpers::dispatchButton(sender(),
+        {
+            {"Nel", [] { WidgetHelpers::openWebSite(Deployment::webSite); }},
+            {"New", [this] { startUpdate(); }},
+            {"ReBak", [this] { Installer(*this, m_log, m_hostProgram).restoreBackup(); }},
+            {"InfUp", [this] { m_log.showHistory(*this); }},
+            {"ReMain", [this] { close(); }},
+            {"Lumida", [] { WidgetHelpers::openWebSite(Deployment::webSite2); }},
+        });
 }
 
 void TUp::startUpdate()

@@ -1,6 +1,6 @@
 #include "modes/update/updateconfirmation.h"
 
-#include "forms/formitems.h"
+#include "forms/formfields.h"
 #include "shell/catalog.h"
 #include "support/codepage.h"
 #include "toolkit/widgethelpers.h"
@@ -13,10 +13,11 @@
 UpdateConfirmation::UpdateConfirmation(const QString &readmePath, QWidget *parent)
     : QDialog(parent)
 {
-    decorateWindow(this, Catalog::displayText("Naydeno"), 2 | 4);
+    decorateWindow(
+        this, Catalog::displayText("Naydeno"), WindowDecoration::Icon | WindowDecoration::DialogFrame);
     auto *layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
 
-    QLabel *found = FormItems::makeLabel("Naydeno", layout);
+    QLabel *found = FormFields::makeLabel("Naydeno", layout);
     found->setAlignment(Qt::AlignHCenter);
     WidgetHelpers::setBackgroundColour(found, QColor(255, 255, 100));
 
@@ -35,6 +36,6 @@ UpdateConfirmation::UpdateConfirmation(const QString &readmePath, QWidget *paren
         qMin(m_readme->sizeHint().height() + 4, screen.height() / 2));
     layout->addWidget(scroll, 1);
 
-    FormItems::makeOkCancelRow(this, layout, "Obn", "Can");
+    FormFields::makeOkCancelRow(this, layout, "Obn", "Can");
     WidgetHelpers::setBackgroundColour(this, QColor(200, 255, 200));
 }

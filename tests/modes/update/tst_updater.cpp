@@ -542,7 +542,7 @@ void TestUpdater::stalledSiteIsLeft()
     pointSiteAt(0, stalled.url());
     auto dialog = openDialog();
     QVERIFY(dialog);
-    dialog->ftp().setTransferTimeout(std::chrono::seconds(2));
+    dialog->ftp().setTransferTimeout(std::chrono::seconds(1));
     runUpdate(*dialog);
     QCOMPARE(readFile(u"data.dat"_s), "new data 1"_ba);
     const QStringList lines = viewLines(*dialog);
