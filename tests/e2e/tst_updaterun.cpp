@@ -63,8 +63,16 @@ private slots:
         QVERIFY(Catalog::text("Tav").has_value());
     }
 
+    void updateRestoreAndStart_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("the default mode") << QStringList{u"UF=10"_s, u"P=host.sh"_s};
+        QTest::newRow("F=Up") << QStringList{u"F=Up"_s, u"UF=10"_s, u"P=host.sh"_s};
+    }
+
     void updateRestoreAndStart()
     {
+        QFETCH(QStringList, arguments);
         const auto sites = configuredSites();
         for (const ConfiguredSite &site : sites) {
             if (site.url.host() != u"127.0.0.1"_s || site.url.port() <= 0 || site.user.isEmpty())
@@ -111,7 +119,7 @@ private slots:
         int step = 0;
         QStringList seen;
         QByteArray installedData;
-        const TavRun run = installation.run({u"UF=10"_s, u"P=host.sh"_s}, 120000, [&] {
+        const TavRun run = installation.run(arguments, 120000, [&] {
             switch (step) {
             case 0: // the keyboard starts on "New"
                 if (!display.isVisible(window))
