@@ -6,6 +6,7 @@
 #include "modes/update/updatecheck.h"
 #include "modes/update/updateconfirmation.h"
 #include "platform/archiver.h"
+#include "platform/filereplacement.h"
 #include "platform/ownfiles.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
@@ -23,6 +24,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWindow>
 
 #include <deployment.h>
@@ -78,6 +80,7 @@ TUp::TUp(QByteArrayView updateFile, QByteArrayView hostProgram)
     m_logView = new QTextEdit;
     m_logView->setObjectName(QStringLiteral("log"));
     m_logView->setReadOnly(true);
+    m_logView->setUndoRedoEnabled(false);
     logLine(text("ProtLi"), Qt::blue);
     m_logView->setMinimumHeight(height());
     const int width = WidgetHelpers::screenSize().width();
@@ -103,13 +106,28 @@ TUp::~TUp() = default;
 
 void TUp::logLine(QByteArrayView line, std::optional<Qt::GlobalColor> colour)
 {
+    // The lines of one pass of the event loop (an installation writes one per file) are one edit
+    // of the document, laid out once when the loop next runs.
+    if (!m_logBatch) {
+        m_logBatch.emplace(m_logView->document());
+        m_logBatch->beginEditBlock();
+        QTimer::singleShot(0, this, &TUp::endLogBatch);
+    }
     if (colour)
         m_logView->setTextColor(QColor(*colour));
     m_logView->append(CodePage::toUnicode(line));
 }
 
+void TUp::endLogBatch()
+{
+    if (m_logBatch)
+        m_logBatch->endEditBlock();
+    m_logBatch.reset();
+}
+
 void TUp::clearLog()
 {
+    endLogBatch();
     m_logView->clear();
 }
 
@@ -207,13 +225,12 @@ void TUp::startAttempt()
         return;
     }
 
-    // Nothing goes to the network for a download that has nowhere to go.
-    auto file = std::make_unique<QSaveFile>(UpdateCheck::pathInside(m_archiveName));
-    // Unbuffered, so that a full disk fails the transfer instead of the rename at its end.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ") + file->fileName()
-                    + QStringLiteral(": ") + file->errorString()),
-            Qt::red);
+    // Nothing goes to the network for a download that has nowhere to go. The archive arrives
+    // under a hidden name and takes its own only when it is whole.
+    auto file = std::make_unique<QFile>(UpdateCheck::pathInside('.' + m_archiveName + ".part"));
+    // Unbuffered, so that a full disk fails the transfer itself.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        cannotCreate(file->errorString());
         Diagnostics::warning("ErrCreat");
         endRun();
         return;
@@ -230,30 +247,42 @@ void TUp::startAttempt()
 void TUp::upDoneFile(bool error)
 {
     Diagnostics::log("upDoneFile; err=%d att=%d", error ? 1 : 0, m_attemptIndex);
-    const std::unique_ptr<QSaveFile> file = std::move(m_transferFile);
+    const std::unique_ptr<QFile> file = std::move(m_transferFile);
     disconnect(&m_ftp, &FtpClient::done, this, &TUp::upDoneFile);
     if (m_busyDepth == 0)
         m_progress->hide();
 
     if (error) {
-        // Nothing of a failed transfer is left under the archive's name.
         if (file)
-            file->cancelWriting();
+            file->remove();
         logLine("Error " + QByteArray::number(int(m_ftp.error())) + ' '
                 + CodePage::fromUnicode(m_ftp.errorString()),
             Qt::red);
         attemptFailed();
         return;
     }
-    if (file && !file->commit()) {
-        logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ") + file->fileName()
-                    + QStringLiteral(": ") + file->errorString()),
-            Qt::red);
-        attemptFailed();
-        return;
+    if (file) {
+        // The archive is read at once and never kept, so it is not forced to the disk first.
+        file->close();
+        const FileReplacement::Result moved = file->error() == QFileDevice::NoError
+            ? FileReplacement::replace(file->fileName(), UpdateCheck::pathInside(m_archiveName))
+            : FileReplacement::Result{false, file->errorString()};
+        if (!moved.ok) {
+            file->remove();
+            cannotCreate(moved.errorText);
+            attemptFailed();
+            return;
+        }
     }
     logLine(text("Fload"), Qt::green);
     unpack();
+}
+
+void TUp::cannotCreate(const QString &reason)
+{
+    logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ")
+                + UpdateCheck::pathInside(m_archiveName) + QStringLiteral(": ") + reason),
+        Qt::red);
 }
 
 void TUp::attemptFailed()

@@ -8,10 +8,12 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QList>
-#include <QSaveFile>
+#include <QTextCursor>
 
 #include <memory>
+#include <optional>
 
 class QProgressBar;
 class QTextEdit;
@@ -65,16 +67,20 @@ private:
     void startUpdate();
     void startAttempt();
     void attemptFailed();
+    // The red line of an archive that cannot be written.
+    void cannotCreate(const QString &reason);
     void unpack();
     void checkUpdate();
     void endRun();
     void showTransferProgress(qint64 done, qint64 total);
+    void endLogBatch();
     [[nodiscard]] int siteNumberOf(int attempt) const;
 
     QByteArray m_archiveName;
     UpdateLog m_log;
     QByteArray m_hostProgram;
     QTextEdit *m_logView = nullptr;
+    std::optional<QTextCursor> m_logBatch;
     QProgressBar *m_progress = nullptr;
     QList<UpdateSites::SiteListEntry> m_siteList;
     int m_attemptIndex = 0;
@@ -82,8 +88,9 @@ private:
     bool m_running = false;
     int m_busyDepth = 0;
     QElapsedTimer m_progressClock;
-    // The archive while it downloads, renamed to its name only when the whole file has arrived.
-    std::unique_ptr<QSaveFile> m_transferFile;
+    // The archive while it downloads, under a hidden name in "UP00" until the whole file has
+    // arrived.
+    std::unique_ptr<QFile> m_transferFile;
     // Declared last: a transfer still running when the dialog goes ends before the file it
     // writes into and the log it reads.
     FtpClient m_ftp;

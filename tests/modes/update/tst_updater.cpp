@@ -113,6 +113,7 @@ private slots:
     void outcomes_data();
     void outcomes();
     void againAfterFailure();
+    void archiveCannotBeCreated();
     void stalledSiteIsLeft();
     void secondNewWhileDownloading();
     void inputWhileUnpackingIsDropped();
@@ -530,6 +531,20 @@ void TestUpdater::againAfterFailure()
     QCOMPARE(filesIn(u"UP00"_s), QStringList());
     QCOMPARE(filesIn(u"UP00/sub"_s), QStringList());
     QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 2);
+}
+
+void TestUpdater::archiveCannotBeCreated()
+{
+    // A directory where the download would be written, which emptying "UP00" leaves in place.
+    QVERIFY(QDir().mkpath(u"UP00/.ko10.rar.part"_s));
+    const qsizetype commandsBefore = m_sites[0]->server().commands().size();
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("ErrCreat")});
+    QVERIFY(viewLines(*dialog).last().startsWith(u"red: Error: Cannot create file UP00/ko10.rar: "_s));
+    // Nothing was asked of the site, not even the connection.
+    QCOMPARE(m_sites[0]->server().commands().size(), commandsBefore);
 }
 
 void TestUpdater::stalledSiteIsLeft()
