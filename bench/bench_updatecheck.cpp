@@ -80,16 +80,18 @@ int main(int argc, char **argv)
             return 1;
     }
     if (selected != fileCount / 2) {
-        std::fprintf(stderr, "the check selected %lld files instead of %d\n", static_cast<long long>(selected),
-            fileCount / 2);
+        std::fprintf(stderr, "the check selected %lld files instead of %d\n",
+            static_cast<long long>(selected), fileCount / 2);
         return 1;
     }
 
-    std::printf("%d unpacked files, %lld newer, %d rounds\n", fileCount, static_cast<long long>(selected), rounds);
+    std::printf(
+        "%d unpacked files, %lld newer, %d rounds\n", fileCount, static_cast<long long>(selected), rounds);
     std::printf("%-34s %9s %9s\n", "", "best ms", "median ms");
-    std::printf("%-34s %9.2f %9.2f\n", "stat() of the 20,000 paths", *std::min_element(floor.begin(), floor.end()),
-        median(floor));
-    std::printf("%-34s %9.2f %9.2f\n", "update check", *std::min_element(check.begin(), check.end()), median(check));
+    std::printf("%-34s %9.2f %9.2f\n", "stat() of the 20,000 paths",
+        *std::min_element(floor.begin(), floor.end()), median(floor));
+    std::printf(
+        "%-34s %9.2f %9.2f\n", "update check", *std::min_element(check.begin(), check.end()), median(check));
     std::printf("%-34s %9.2f %9.2f   (target <= 2)\n", "ratio check / stat()",
         *std::min_element(check.begin(), check.end()) / *std::min_element(floor.begin(), floor.end()),
         median(check) / median(floor));
