@@ -1,6 +1,7 @@
 #include "modes/modeentries.h"
 
 #include "modes/update/tup.h"
+#include "toolkit/windowdecoration.h"
 
 std::unique_ptr<QWidget> Modes::startUpdaterDialog(
     const QByteArray &updateFile, const QByteArray &, const QByteArray &programLine)
@@ -9,14 +10,7 @@ std::unique_ptr<QWidget> Modes::startUpdaterDialog(
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
-    dialog->setFocus();
-    // The keyboard starts on the first control, so that Space presses it at once.
-    for (QWidget *next = dialog->nextInFocusChain(); next && next != dialog.get();
-         next = next->nextInFocusChain()) {
-        if ((next->focusPolicy() & Qt::TabFocus) && next->isVisibleTo(dialog.get()) && next->isEnabled()) {
-            next->setFocus(Qt::TabFocusReason);
-            break;
-        }
-    }
+    // The keyboard starts on the first control, "New": Space presses it at once.
+    focusFirstField(dialog.get());
     return dialog;
 }
