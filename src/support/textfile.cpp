@@ -58,6 +58,10 @@ FileResult<StringList> TextFile::readLines(const QString &path, ReadFlags flags)
 FileResult<> TextFile::writeWhole(const QString &path, QByteArrayView contents)
 {
     QSaveFile file(path);
+    // An installation directory may let its files be written but refuse new ones, where no
+    // temporary file can be made: only then is the file rewritten in place (a failure there still
+    // fails the write).
+    file.setDirectWriteFallback(true);
     // Unbuffered: a buffered QSaveFile can accept a short write on a full disk and still commit
     // the cut file, so the one write below must meet the disk itself and its count is checked.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

@@ -30,7 +30,9 @@ Q_DECLARE_FLAGS(ReadFlags, ReadFlag)
 [[nodiscard]] FileResult<StringList> readLines(const QString &path, ReadFlags flags);
 
 // Writes a whole file: a temporary file beside it, renamed into place only when every byte was
-// written, so a crash or a full disk leaves the previous file.
+// written, so a crash or a full disk leaves the previous file. Where the directory refuses new
+// files but the file itself is writable, the file is rewritten in place instead, without that
+// safety; a write that fails there is reported all the same.
 [[nodiscard]] FileResult<> writeWhole(const QString &path, QByteArrayView contents);
 
 } // namespace TextFile

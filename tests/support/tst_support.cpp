@@ -7,11 +7,18 @@
 #include "support/strings.h"
 #include "support/textfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using ByteList = QList<QByteArray>;
 
@@ -31,6 +38,35 @@ ByteList readAll(const QByteArray &content, bool significant)
         }
         lines.append(line->toByteArray());
     }
+}
+
+// Runs `work` in a child process that permissions bind: root, which ignores them, becomes the
+// user nobody first. A positive sizeLimit is the most the child may write into one file, as on a
+// disk that fills up. True when `work` returned true.
+bool runUnprivileged(const std::function<bool()> &work, qint64 sizeLimit = 0)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        constexpr uid_t nobody = 65534;
+        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0))
+            _exit(2);
+        if (sizeLimit > 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 } // namespace
@@ -123,6 +159,81 @@ private slots:
         QCOMPARE(lines.path(), path);
         QVERIFY(!lines.errorString().isEmpty());
         QVERIFY(Diagnostics::recordedBoxes().isEmpty());
+    }
+
+    // Settings and "kora.ini" are written whole through this writer, also in installation
+    // directories where only the files are writable.
+    void writeWhole_data()
+    {
+        QTest::addColumn<bool>("directoryTakesFiles");
+        QTest::addColumn<QByteArray>("before"); // null: no file
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<qint64>("sizeLimit"); // 0: none
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("sameFile"); // the file was rewritten in place, not replaced
+        QTest::addColumn<QByteArray>("after"); // null: no file
+
+        const QByteArray old = "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nLang=ru\n";
+        const QByteArray fresh = "Ov=1\nA=2\n";
+        QTest::newRow("directory takes files: a temporary file replaces the old one")
+            << true << old << true << qint64(0) << true << false << fresh;
+        QTest::newRow("directory takes files, new file")
+            << true << QByteArray() << true << qint64(0) << true << false << fresh;
+        QTest::newRow("directory takes files, disk full: the old file stays")
+            << true << old << true << qint64(4) << false << true << old;
+        QTest::newRow("only the file is writable: rewritten in place, shorter")
+            << false << old << true << qint64(0) << true << true << fresh;
+        QTest::newRow("only the file is writable, disk full: the failure is reported")
+            << false << old << true << qint64(4) << false << true << fresh.left(4);
+        QTest::newRow("nothing writable: fails, the file stays")
+            << false << old << false << qint64(0) << false << true << old;
+        QTest::newRow("no file and no new files: fails")
+            << false << QByteArray() << true << qint64(0) << false << false << QByteArray();
+    }
+    void writeWhole()
+    {
+        QFETCH(bool, directoryTakesFiles);
+        QFETCH(QByteArray, before);
+        QFETCH(bool, fileWritable);
+        QFETCH(qint64, sizeLimit);
+        QFETCH(bool, written);
+        QFETCH(bool, sameFile);
+        QFETCH(QByteArray, after);
+
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString dir = root.filePath(QStringLiteral("installation"));
+        const QString path = dir + QStringLiteral("/tavx.in");
+        QVERIFY(QDir().mkdir(dir));
+        const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner
+            | QFile::ExeGroup | QFile::ExeOther;
+        const auto writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+        QVERIFY(QFile::setPermissions(root.path(), all | QFile::WriteOwner));
+        if (!before.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+            file.close();
+            const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+            QVERIFY(QFile::setPermissions(path, fileWritable ? readable | writable : readable));
+        }
+        QVERIFY(QFile::setPermissions(dir, directoryTakesFiles ? all | writable : all));
+        const ino_t inode = inodeOf(path);
+
+        const bool ok
+            = runUnprivileged([&] { return bool(TextFile::writeWhole(path, "Ov=1\nA=2\n")); }, sizeLimit);
+        QVERIFY(QFile::setPermissions(dir, all | QFile::WriteOwner));
+        QCOMPARE(ok, written);
+        QFile file(path);
+        if (after.isNull()) {
+            QVERIFY(!file.exists());
+        } else {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), after);
+            if (inode != 0)
+                QCOMPARE(inodeOf(path) == inode, sameFile);
+        }
+        // Nothing is left beside the file, whole or cut.
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), after.isNull() ? 0 : 1);
     }
 
     void splitNameValue_data()
