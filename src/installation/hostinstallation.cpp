@@ -100,8 +100,9 @@ StringList HostInstallation::selectLines(QByteArrayView patterns, const StringLi
     const StringList patternList = StringList::split(patterns, ',');
     StringList selected;
     for (const QByteArray &line : lines) {
-        QByteArray name = Strings::skipLeadingBlanks(line).toByteArray();
-        Strings::trimTrailing(name);
+        // The name is taken from a copy without trailing blanks; leading blanks stay part of it,
+        // so "  Orb-1=5" is no "Orb-*" line.
+        QByteArray name = Strings::trimmedRight(line);
         Strings::splitNameValue(name);
         for (const QByteArray &pattern : patternList) {
             const QByteArray counted = pattern.left(19);

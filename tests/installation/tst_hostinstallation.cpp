@@ -201,9 +201,12 @@ void TestHostInstallation::selectLines_data()
     QTest::newRow("order of the lines, each once")
         << QStringLiteral("Orb*,Orb-*") << lines
         << QStringList{QStringLiteral("Orb-1=5"), QStringLiteral("Orbit=3"), QStringLiteral("Orb=2")};
-    QTest::newRow("blanks around the name are not part of it")
-        << QStringLiteral("Lang") << QStringList{QStringLiteral("  Lang = en"), QStringLiteral("Language=de")}
-        << QStringList{QStringLiteral("  Lang = en")};
+    // The name comes from a copy without trailing blanks; blanks before it are part of it.
+    QTest::newRow("blanks after the name are not part of it, blanks before it are")
+        << QStringLiteral("Lang,Orb-*")
+        << QStringList{QStringLiteral("Lang = en"), QStringLiteral("  Lang = fr"), QStringLiteral("Lang  "),
+               QStringLiteral("  Orb-1=5"), QStringLiteral("Language=de")}
+        << QStringList{QStringLiteral("Lang = en"), QStringLiteral("Lang  ")};
     QTest::newRow("patterns are not trimmed")
         << QStringLiteral("Orb-*, Lang") << lines << QStringList{QStringLiteral("Orb-1=5")};
     QTest::newRow("a star matches everything") << QStringLiteral("*") << lines << lines;
