@@ -138,6 +138,12 @@ QString Catalog::displayText(QByteArrayView keyOrText)
     return CodePage::toUnicode(bracket > 0 ? QByteArrayView(*found).first(bracket) : QByteArrayView(*found));
 }
 
+QByteArray Catalog::checkedFormat(QByteArrayView key, QByteArrayView conversions, const char *fallback)
+{
+    const QByteArray format = text(key).value_or(QByteArray());
+    return Strings::formatTakes(format, conversions) ? format : QByteArray(fallback);
+}
+
 StringList Catalog::list(QByteArrayView keyOrText)
 {
     const std::optional<QByteArray> found = text(keyOrText);

@@ -26,6 +26,10 @@ void clear();
 [[nodiscard]] std::optional<QByteArray> text(QByteArrayView keyOrText);
 // As text(), as Unicode, cut before a '[' that is not the first character.
 [[nodiscard]] QString displayText(QByteArrayView keyOrText);
+// The text of a key used as a printf format: the catalog's text when it reads exactly these
+// conversions (Strings::formatTakes, "ds": an int, then a text), otherwise the built-in fallback,
+// so that a catalog never makes the program read its arguments wrongly.
+[[nodiscard]] QByteArray checkedFormat(QByteArrayView key, QByteArrayView conversions, const char *fallback);
 // The text split at '/'.
 [[nodiscard]] StringList list(QByteArrayView keyOrText);
 // The text without trailing blanks, "{key}" replaced by that key's text (one level), cut to

@@ -148,6 +148,31 @@ int Strings::number(QByteArrayView s)
     return int(negative ? -value : value);
 }
 
+bool Strings::formatTakes(QByteArrayView format, QByteArrayView conversions)
+{
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    QByteArray found;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] != '%')
+            continue;
+        if (++i < format.size() && format[i] == '%')
+            continue;
+        while (i < format.size() && QByteArrayView("-+ #0").contains(format[i]))
+            ++i;
+        while (i < format.size() && isDigit(format[i]))
+            ++i;
+        if (i < format.size() && format[i] == '.') {
+            ++i;
+            while (i < format.size() && isDigit(format[i]))
+                ++i;
+        }
+        if (i == format.size())
+            return false; // a '%' that ends the format
+        found += format[i];
+    }
+    return found == conversions;
+}
+
 QByteArray Strings::formatted(const char *format, va_list args)
 {
     va_list copy;

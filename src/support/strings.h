@@ -40,6 +40,12 @@ std::optional<QByteArray> textInBrackets(QByteArray &s);
 int replaceChar(QByteArray &s, char a, char b);
 // The whole text of a printf-style format and its arguments (vsnprintf, never cut).
 [[nodiscard]] QByteArray formatted(const char *format, va_list args);
+// Whether a printf format reads exactly the given conversions, in order ("ds": an int, then a
+// text). Each conversion may carry flags ("-+ #0"), a width and a precision in digits, nothing
+// else; "%%" is a percent sign. A length modifier ("%ld", "%ls", "%hhd"), '*', an argument
+// number or any other conversion ("%n" among them) makes it false: such a format would read its
+// arguments with the wrong type, or more of them than are passed.
+[[nodiscard]] bool formatTakes(QByteArrayView format, QByteArrayView conversions);
 // C atoi: leading white space, optional sign, digits; 0 when there are none. Never overflows.
 [[nodiscard]] int number(QByteArrayView s);
 

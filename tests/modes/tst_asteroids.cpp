@@ -77,6 +77,8 @@ private slots:
     void fetch_data();
     void fetch();
     void presentFileIsNotFetchedAgain();
+    void catalogFormatsAreChecked_data();
+    void catalogFormatsAreChecked();
     void missingEphemerisDirectory();
     void failedDownloadLeavesNoFile_data();
     void failedDownloadLeavesNoFile();
@@ -239,6 +241,56 @@ void TestAsteroids::presentFileIsNotFetchedAgain()
     QVERIFY(boxes.at(0).text.contains(QStringLiteral("SE01234S.SE1")));
     QCOMPARE(m_server->commands().size(), commandsBefore);
     QCOMPARE(QFileInfo(QStringLiteral("0010/SE01234S.SE1")).size(), 0);
+}
+
+// The texts of "As%is" and "Ast%L" are formats; one that would read the number or the path with
+// another type gives way to the built-in format.
+void TestAsteroids::catalogFormatsAreChecked_data()
+{
+    QTest::addColumn<QByteArray>("presentFormat");
+    QTest::addColumn<QByteArray>("fetchedFormat");
+    QTest::addColumn<QString>("presentBox"); // %1: the path
+    QTest::addColumn<QString>("fetchedBox");
+
+    QTest::newRow("width and precision kept")
+        << QByteArray("No %-5d, at %.60s!") << QByteArray("Got %06d") << QStringLiteral("No 1234 , at %1!")
+        << QStringLiteral("Got 001000");
+    QTest::newRow("length modifiers give the built-in formats")
+        << QByteArray("%ld is at %ls") << QByteArray("Got %hhd") << QStringLiteral("1234: %1")
+        << QStringLiteral("1000");
+    QTest::newRow("pointer write and argument width refused")
+        << QByteArray("%d%n %s") << QByteArray("Got %*d") << QStringLiteral("1234: %1")
+        << QStringLiteral("1000");
+}
+
+void TestAsteroids::catalogFormatsAreChecked()
+{
+    QFETCH(QByteArray, presentFormat);
+    QFETCH(QByteArray, fetchedFormat);
+    QFETCH(QString, presentBox);
+    QFETCH(QString, fetchedBox);
+    // The first occurrence of a key wins, so these come before the shipped catalog.
+    QVERIFY(
+        writeFile(QStringLiteral("formats.t"), "As%is " + presentFormat + "\nAst%L " + fetchedFormat + '\n'));
+    Catalog::clear();
+    QVERIFY(Catalog::load(QStringLiteral("formats.t")));
+    QVERIFY(Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t")));
+    QVERIFY(writeFile(QStringLiteral("0010/SE01234S.SE1"), "old"));
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    press(*dialog, QStringLiteral("1234"));
+    press(*dialog, QStringLiteral("1000"));
+    Catalog::clear();
+    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t"));
+    if (QTest::currentTestFailed())
+        return;
+
+    const auto boxes = Diagnostics::recordedBoxes();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(0).text, presentBox.arg(CodePage::toUnicode(HostInstallation::asteroidFilePath(1234))));
+    QCOMPARE(boxes.at(1).text, fetchedBox);
+    QCOMPARE(readFile(QStringLiteral("0010/SE01000S.SE1")), ephemerisBytes(1000));
 }
 
 void TestAsteroids::missingEphemerisDirectory()

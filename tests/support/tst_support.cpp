@@ -308,6 +308,42 @@ private slots:
         QCOMPARE(Strings::number(text), value);
     }
 
+    void formatTakes_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("conversions");
+        QTest::addColumn<bool>("takes");
+        const QByteArray ds = "ds";
+        QTest::newRow("plain") << QByteArray("The file of asteroid %d is there already: %s") << ds << true;
+        QTest::newRow("flags, width, precision")
+            << QByteArray("%-+ #05d %10.40s %.d") << QByteArray("dsd") << true;
+        QTest::newRow("percent signs") << QByteArray("100%% %d%%%s%%") << ds << true;
+        QTest::newRow("no conversion") << QByteArray("Done") << QByteArray() << true;
+        QTest::newRow("long int") << QByteArray("%ld %s") << ds << false;
+        QTest::newRow("wide text") << QByteArray("%d %ls") << ds << false;
+        QTest::newRow("char-sized int") << QByteArray("%hhd %s") << ds << false;
+        for (const char *modifier : {"h", "ll", "j", "z", "t", "L", "q"})
+            QTest::addRow("length modifier %s", modifier)
+                << "%" + QByteArray(modifier) + "d" << QByteArray("d") << false;
+        QTest::newRow("width from an argument") << QByteArray("%*d %s") << ds << false;
+        QTest::newRow("precision from an argument") << QByteArray("%d %.*s") << ds << false;
+        QTest::newRow("writes through a pointer") << QByteArray("%d %s%n") << ds << false;
+        QTest::newRow("argument numbers") << QByteArray("%1$d %2$s") << ds << false;
+        QTest::newRow("another int conversion") << QByteArray("%i %s") << ds << false;
+        QTest::newRow("order swapped") << QByteArray("%s %d") << ds << false;
+        QTest::newRow("one missing") << QByteArray("asteroid %d") << ds << false;
+        QTest::newRow("one too many") << QByteArray("%d %s %s") << ds << false;
+        QTest::newRow("percent at the end") << QByteArray("%d %s %") << ds << false;
+        QTest::newRow("percent, flags, end") << QByteArray("%d %s %-05") << ds << false;
+    }
+    void formatTakes()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, conversions);
+        QFETCH(bool, takes);
+        QCOMPARE(Strings::formatTakes(format, conversions), takes);
+    }
+
     void codePages()
     {
         QByteArray bytes;

@@ -34,30 +34,6 @@ QByteArray &sourceUrlOverride()
     return url;
 }
 
-// The conversions of a printf format, in order ("%d ... %s" gives "ds"); "%%" is no conversion.
-QByteArray conversionsOf(QByteArrayView format)
-{
-    QByteArray found;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        if (format[i] != '%')
-            continue;
-        ++i;
-        while (i < format.size() && QByteArrayView("-+ #0123456789.lh").contains(format[i]))
-            ++i;
-        if (i < format.size() && format[i] != '%')
-            found += format[i];
-    }
-    return found;
-}
-
-// A catalog text used as a format must ask for exactly the arguments the code passes; a text
-// that does not is replaced by the fallback rather than read past its arguments.
-QByteArray checkedFormat(QByteArrayView key, QByteArrayView conversions, const char *fallback)
-{
-    const QByteArray format = Catalog::text(key).value_or(QByteArray());
-    return conversionsOf(format) == conversions ? format : QByteArray(fallback);
-}
-
 void showWarring(const QString &text)
 {
     Diagnostics::information(QStringLiteral("Warring"), text);
@@ -131,7 +107,7 @@ void TAster::fetchAsteroid()
         return;
     }
     if (QFileInfo::exists(CodePage::toUnicode(localPath))) {
-        const QByteArray format = checkedFormat("As%is", "ds", "%d: %s");
+        const QByteArray format = Catalog::checkedFormat("As%is", "ds", "%d: %s");
         Diagnostics::warningf(format.constData(), m_asteroidNumber, localPath.constData());
         return;
     }
@@ -194,6 +170,6 @@ void TAster::astDone(bool error)
             + target->errorString());
         return;
     }
-    const QByteArray format = checkedFormat("Ast%L", "d", "%d");
+    const QByteArray format = Catalog::checkedFormat("Ast%L", "d", "%d");
     Diagnostics::warningf(format.constData(), m_asteroidNumber);
 }
