@@ -1,6 +1,7 @@
 #include "platform/word/opendocumentwordautomation.h"
 
 #include "platform/word/flatodtwriter.h"
+#include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
 #include "support/textfile.h"
@@ -123,9 +124,13 @@ void OpenDocumentWordAutomation::setSaved(bool)
 
 void OpenDocumentWordAutomation::deleteApplication()
 {
-    if (m_running && m_document && writeDocument() && m_visible) {
-        if (!m_opener(QUrl::fromLocalFile(m_writtenPath)))
-            Diagnostics::log("Cannot Open File: %s", CodePage::fromUnicode(m_writtenPath).constData());
+    // The document was written whole; when no program takes it, the user is told where it is.
+    if (m_running && m_document && writeDocument() && m_visible
+        && !m_opener(QUrl::fromLocalFile(m_writtenPath))) {
+        const QByteArray format
+            = Catalog::checkedFormat("NoOpen", "s", "No program could open the document %s");
+        Diagnostics::warningf(
+            format.constData(), CodePage::fromUnicode(QDir::toNativeSeparators(m_writtenPath)).constData());
     }
     m_running = false;
 }

@@ -1,5 +1,6 @@
 #include "modes/word/wordexport.h"
 #include "platform/word/opendocumentwordautomation.h"
+#include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
 
@@ -156,6 +157,7 @@ private slots:
     void exportedDocument();
     void runsInOtherFonts();
     void unwritableDirectory();
+    void openerFails_data();
     void openerFails();
 
 private:
@@ -311,20 +313,40 @@ void TestOpenDocumentWord::unwritableDirectory()
         qPrintable(boxes.first().text));
 }
 
-// The document stays where it was written; the log names it.
+void TestOpenDocumentWord::openerFails_data()
+{
+    QTest::addColumn<QString>("catalog"); // empty: none
+    QTest::addColumn<QString>("expected"); // %1: the document
+    QTest::newRow("shipped catalog")
+        << QStringLiteral(TAV_BIN_DIR "/tav.en.t")
+        << u"No program could open the document %1; it stays there, open or save it from there"_s;
+    QTest::newRow("no catalog: the built-in text") << QString() << u"No program could open the document %1"_s;
+}
+
+// The document stays where it was written, and a box names it; the text that could not be
+// opened is not blamed.
 void TestOpenDocumentWord::openerFails()
 {
+    QFETCH(QString, catalog);
+    QFETCH(QString, expected);
+    Catalog::clear();
+    if (!catalog.isEmpty())
+        QVERIFY(Catalog::load(catalog));
     Diagnostics::resetLog();
     const QString text = writeText("text\n");
     OpenDocumentWordAutomation word(m_dir->filePath(u"out"_s), [](const QUrl &) { return false; });
     WordExport::exportToWord(CodePage::fromUnicode(text), word);
+    Catalog::clear();
 
-    QVERIFY(Diagnostics::recordedBoxes().isEmpty());
     QVERIFY(QFileInfo::exists(word.writtenPath()));
+    const QString shown = expected.arg(QDir::toNativeSeparators(word.writtenPath()));
+    const auto boxes = Diagnostics::recordedBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().title, u"*** Warring"_s);
+    QCOMPARE(boxes.first().text, shown);
     QFile log(m_dir->filePath(u"taw.tax"_s));
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(
-        log.readAll().split('\n').contains("Cannot Open File: " + CodePage::fromUnicode(word.writtenPath())));
+    QCOMPARE(log.readAll(), "** **\n" + CodePage::fromUnicode(shown) + '\n');
 }
 
 QTEST_MAIN(TestOpenDocumentWord)
