@@ -2,6 +2,7 @@
 
 #include "forms/layoutbuilder.h"
 #include "forms/layoutdescription.h"
+#include "widgets/dcald.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -9,6 +10,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -56,6 +58,20 @@ QString render(QLayout *layout)
     return (horizontal ? u"H["_s : u"V["_s) + items.join(u',') + u']';
 }
 
+// How many pixels of each row a group box paints by itself (no children, no background).
+QList<int> paintedPerRow(QGroupBox *box)
+{
+    QImage image(box->size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    box->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    QList<int> rows(image.height(), 0);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            rows[y] += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+    }
+    return rows;
+}
+
 } // namespace
 
 class OwnerDialog : public QDialog
@@ -90,6 +106,8 @@ private slots:
     void shippedDescriptions();
     void gallery_data();
     void gallery();
+    void framesKeepClearOfTheirContents_data();
+    void framesKeepClearOfTheirContents();
 };
 
 void TestLayoutBuilder::init()
@@ -351,6 +369,71 @@ void TestLayoutBuilder::gallery()
     const QString path = QStringLiteral(TAV_BIN_DIR) + u"/../"_s + picture;
     QVERIFY(shot.save(path, "PNG"));
     qInfo("gallery saved as %s", qPrintable(QDir::cleanPath(path)));
+}
+
+void TestLayoutBuilder::framesKeepClearOfTheirContents_data()
+{
+    QTest::addColumn<QString>("catalog");
+    QTest::addColumn<QByteArray>("key"); // empty: the calendar dialog
+
+    QTest::newRow("take-over dialog") << u"tav.t"_s << QByteArray("Recf");
+    QTest::newRow("gallery, ru") << u"tav.t"_s << QByteArray("Gallery");
+    QTest::newRow("gallery, en") << u"tav.en.t"_s << QByteArray("Gallery");
+    QTest::newRow("calendar") << u"tav.t"_s << QByteArray();
+}
+
+// With the shipped style sheet, every framed group draws its frame above what it holds: nothing
+// inside reaches the frame's top line, a title stays above it, and a group without a title has no
+// room left for one.
+void TestLayoutBuilder::framesKeepClearOfTheirContents()
+{
+    QFETCH(QString, catalog);
+    QFETCH(QByteArray, key);
+
+    Catalog::clear();
+    Settings::reset();
+    Diagnostics::setRecording(true);
+    Diagnostics::clearRecordedBoxes();
+    QVERIFY(Catalog::load(QStringLiteral(TAV_BIN_DIR) + u'/' + catalog));
+    // tav.qss beside the executable, as the program finds it.
+    QVERIFY(Settings::loadStyleSheet(u"tav.qss"_s));
+    QVERIFY(!qApp->styleSheet().isEmpty());
+
+    std::unique_ptr<QDialog> dialog;
+    if (key.isEmpty()) {
+        dialog = std::make_unique<DCald>(QDate(2024, 2, 29));
+    } else {
+        dialog = std::make_unique<OwnerDialog>();
+        QLayout *layout = LayoutBuilder::buildLayout(key, dialog.get());
+        QVERIFY(layout);
+        dialog->setLayout(layout);
+    }
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+
+    const QList<QGroupBox *> boxes = dialog->findChildren<QGroupBox *>();
+    QVERIFY(!boxes.isEmpty());
+    for (QGroupBox *box : boxes) {
+        const QByteArray name = box->objectName().toUtf8() + " \"" + box->title().toUtf8() + '"';
+        // The frame's top line is the first row painted across most of the box; a title is
+        // painted above it.
+        const QList<int> rows = paintedPerRow(box);
+        const auto lineAt
+            = std::find_if(rows.begin(), rows.end(), [&](int n) { return n > box->width() * 6 / 10; });
+        QVERIFY2(lineAt != rows.end(), name.constData());
+        const int line = int(lineAt - rows.begin());
+        for (QWidget *child : box->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible())
+                QVERIFY2(child->geometry().top() > line + 1,
+                    (name + " holds " + child->objectName().toUtf8()).constData());
+        }
+        if (box->title().isEmpty())
+            QVERIFY2(line < box->fontMetrics().height() / 2, name.constData());
+        else
+            QVERIFY2(std::any_of(rows.begin(), lineAt, [](int n) { return n > 0; }), name.constData());
+    }
+    dialog.reset();
+    qApp->setStyleSheet(QString());
 }
 
 QTEST_MAIN(TestLayoutBuilder)
