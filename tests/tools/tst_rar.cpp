@@ -389,6 +389,9 @@ void TestRar::damagedArchives_data()
         << QStringList{u"test1.bin 4096 2018-09-27T04:41:11Z"_s};
     QTest::newRow("garbage") << QString() << -1 << QByteArray(3000, 'g') << 2 << u"archive"_s
                              << QStringList{};
+    QTest::newRow("RAR5 signature, then garbage")
+        << QString() << -1 << QByteArray("Rar!\x1a\x07\x01\x00garbage", 15) << 2 << u"archive: no entries"_s
+        << QStringList{};
     QTest::newRow("empty file") << QString() << -1 << QByteArray("") << 2 << u"archive: empty file"_s
                                 << QStringList{};
     QTest::newRow("missing archive") << u"missing"_s << -1 << QByteArray() << 2 << u"archive"_s

@@ -60,6 +60,11 @@ ExtractReport ArchiveExtractor::extract(archive *reader, int opened, const std::
             if (archive_format(reader) == ARCHIVE_FORMAT_EMPTY) {
                 report.readable = false;
                 report.problems.push_back(archiveName + ": empty file, not an archive");
+            } else if (previous.empty()) {
+                // A signature followed by nothing readable ends like an archive without entries;
+                // neither an update nor a backup is ever empty, so extracting nothing is no success.
+                report.readable = false;
+                report.problems.push_back(archiveName + ": no entries, damaged or not an archive");
             }
             break;
         }
