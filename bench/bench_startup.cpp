@@ -1,11 +1,17 @@
-// Start-up of `tav` up to where a mode's window would be built (an unknown mode: application
-// object, code pages, message handler, catalog, settings, style sheet, command line), against the
-// floor program that only constructs its application object. The three programs are run in turn,
-// round after round, so that all of them see the same machine load.
+// Start-up to the first painted window. The floor is a bare Qt Widgets program that shows a small
+// dialog and ends after its first paint (bench_floor); against it runs tav's own start sequence in
+// mode "Ast" (bench_tavwindow: application object, code pages, message handler, catalog, settings,
+// style sheet, command line, the asteroid dialog built and shown) up to the first paint of its
+// dialog, once with the shipped catalog and once with a catalog of 20,000 lines. Each sample is a
+// fresh process, timed from its start to its exit; the programs take turns round after round, so
+// that all of them see the same machine load.
 //
-//     bench_startup [rounds]        (default 40; tav and bench_floor are looked for beside it)
+//     bench_startup [rounds]        (default 40; the programs are looked for beside it)
+//
+// The offscreen platform is always measured. When DISPLAY names an X server (bench/run-startup
+// starts Xvfb with a window manager), the same programs are also measured on xcb, where the
+// window is mapped by the window manager and painted on its first expose.
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -18,6 +24,8 @@
 
 namespace {
 
+constexpr int largeCatalogLines = 20000;
+
 const QByteArray settings = "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nhFont=16\nLang=ru\n";
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -26,9 +34,10 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// A catalog of `lines` physical lines in code page 866, shaped like the real one: comments,
-// dialog descriptions with continuation lines, Cyrillic captions with suffixes, lists.
-QByteArray generatedCatalog(int lines)
+// `lines` physical lines in code page 866, shaped like a real catalog: comments, dialog
+// descriptions with continuation lines, Cyrillic captions with suffixes, lists. None of its keys
+// is one that tav uses.
+QByteArray fillerCatalog(int lines)
 {
     QTextCodec *codec = QTextCodec::codecForName("IBM866");
     QString text;
@@ -37,7 +46,7 @@ QByteArray generatedCatalog(int lines)
         if (i % 50 == 0) {
             text += QStringLiteral("* Раздел %1: описания диалогов и подписи\n").arg(i / 50);
             ++written;
-        } else if (i % 10 == 0) {
+        } else if (i % 10 == 0 && lines - written >= 3) {
             text += QStringLiteral("Dlg%1 {Gr1 Kn%1 Lb%1 @\n  Cb%1[3] Ed%1 @\n  Ok Can}\n").arg(i);
             written += 3;
         } else {
@@ -50,32 +59,41 @@ QByteArray generatedCatalog(int lines)
     return codec->fromUnicode(text);
 }
 
-qint64 timeRun(const QString &program, const QStringList &arguments, const QString &directory)
+struct Sample
+{
+    qint64 nanoseconds = -1;
+    QByteArray firstWindow;
+};
+
+Sample timeRun(const QString &program, const QString &platform, const QString &directory)
 {
     QProcess process;
     process.setProgram(program);
-    process.setArguments(arguments);
+    process.setArguments({QStringLiteral("F=Ast")});
     process.setWorkingDirectory(directory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     process.setProcessEnvironment(environment);
     QElapsedTimer timer;
     timer.start();
     process.start();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s did not end normally: %s\n", qPrintable(program),
+        std::fprintf(stderr, "%s on %s did not end normally: %s\n", qPrintable(program), qPrintable(platform),
             process.readAllStandardError().constData());
-        return -1;
+        return {};
     }
-    return timer.nsecsElapsed();
+    const qint64 elapsed = timer.nsecsElapsed();
+    return {elapsed, process.readAllStandardOutput().trimmed()};
 }
 
 struct Series
 {
+    QString platform;
     const char *name;
     QString program;
     QString directory;
+    QByteArray expectedWindow;
     std::vector<qint64> times;
 
     [[nodiscard]] double medianMs() const
@@ -97,48 +115,71 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 40;
     const QString binDir = QCoreApplication::applicationDirPath();
-    const QString tav = binDir + QStringLiteral("/tav");
+    const QString tav = binDir + QStringLiteral("/bench_tavwindow");
     const QString floor = binDir + QStringLiteral("/bench_floor");
-    if (!QFile::exists(binDir + QStringLiteral("/tav.t"))
-        || !QFile::exists(binDir + QStringLiteral("/tav.qss"))) {
+    QFile shippedCatalog(binDir + QStringLiteral("/tav.t"));
+    if (!shippedCatalog.open(QIODevice::ReadOnly) || !QFile::exists(binDir + QStringLiteral("/tav.qss"))) {
         std::fprintf(stderr, "the shipped tav.t and tav.qss must be beside %s\n", qPrintable(tav));
         return 2;
     }
+    const QByteArray shipped = shippedCatalog.readAll();
 
-    QTemporaryDir shipped;
-    QTemporaryDir large;
-    const QByteArray catalog = generatedCatalog(20000);
-    if (!shipped.isValid() || !large.isValid()
-        || !writeFile(shipped.filePath(QStringLiteral("tavx.in")), settings)
-        || !writeFile(large.filePath(QStringLiteral("tavx.in")), settings)
-        || !writeFile(large.filePath(QStringLiteral("tav.t")), catalog)) {
+    // Two installations: each has the settings, the marker file that makes it its own ephemeris
+    // directory (so no box comes before the dialog) and a catalog. The large catalog holds the
+    // shipped one after 20,000 lines of others, so that each key tav looks up lies past them.
+    QTemporaryDir shippedDir;
+    QTemporaryDir largeDir;
+    const QByteArray large = fillerCatalog(largeCatalogLines - int(shipped.count('\n'))) + shipped;
+    bool prepared = shippedDir.isValid() && largeDir.isValid();
+    for (const auto &[dir, catalog] : {std::pair{&shippedDir, &shipped}, std::pair{&largeDir, &large}}) {
+        prepared = prepared && writeFile(dir->filePath(QStringLiteral("tavx.in")), settings)
+            && writeFile(dir->filePath(QStringLiteral("PLP018.E1")), {})
+            && writeFile(dir->filePath(QStringLiteral("tav.t")), *catalog);
+    }
+    if (!prepared) {
         std::fprintf(stderr, "cannot prepare the installation directories\n");
         return 2;
     }
 
-    std::vector<Series> series = {
-        {"floor (QApplication only)", floor, shipped.path(), {}},
-        {"tav, shipped catalog", tav, shipped.path(), {}},
-        {"tav, 20,000-line catalog", tav, large.path(), {}},
-    };
-    const QStringList arguments{QStringLiteral("F=none")};
-    // One warm-up round fills the caches.
-    for (Series &s : series)
-        timeRun(s.program, arguments, s.directory);
+    QStringList platforms{QStringLiteral("offscreen")};
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        platforms << QStringLiteral("xcb");
+    std::vector<Series> series;
+    for (const QString &platform : std::as_const(platforms)) {
+        series.push_back({platform, "floor (dialog, first paint)", floor, shippedDir.path(), "QDialog", {}});
+        series.push_back({platform, "tav F=Ast, shipped catalog", tav, shippedDir.path(), "TAster", {}});
+        series.push_back({platform, "tav F=Ast, 20,000-line catalog", tav, largeDir.path(), "TAster", {}});
+    }
+
+    // One warm-up round fills the caches and checks that each program painted the window it
+    // should have (a box shown on the way would have been painted first).
+    for (const Series &s : series) {
+        const Sample sample = timeRun(s.program, s.platform, s.directory);
+        if (sample.nanoseconds < 0)
+            return 1;
+        if (sample.firstWindow != s.expectedWindow) {
+            std::fprintf(stderr, "%s on %s painted %s first, not %s\n", s.name, qPrintable(s.platform),
+                sample.firstWindow.constData(), s.expectedWindow.constData());
+            return 1;
+        }
+    }
     for (int round = 0; round < rounds; ++round) {
         for (Series &s : series) {
-            const qint64 time = timeRun(s.program, arguments, s.directory);
-            if (time < 0)
+            const Sample sample = timeRun(s.program, s.platform, s.directory);
+            if (sample.nanoseconds < 0)
                 return 1;
-            s.times.push_back(time);
+            s.times.push_back(sample.nanoseconds);
         }
     }
 
-    const double floorMs = series[0].medianMs();
     std::printf(
-        "%d rounds, catalog of 20,000 lines = %lld bytes\n", rounds, static_cast<long long>(catalog.size()));
-    std::printf("%-28s %10s %10s %8s\n", "program", "median ms", "min ms", "ratio");
-    for (const Series &s : series)
-        std::printf("%-28s %10.2f %10.2f %8.3f\n", s.name, s.medianMs(), s.minMs(), s.medianMs() / floorMs);
+        "%d rounds, catalog of 20,000 lines = %lld bytes\n", rounds, static_cast<long long>(large.size()));
+    std::printf("%-10s %-32s %10s %10s %8s\n", "platform", "program", "median ms", "min ms", "ratio");
+    for (size_t i = 0; i < series.size(); ++i) {
+        const Series &s = series[i];
+        const double floorMs = series[i - i % 3].medianMs();
+        std::printf("%-10s %-32s %10.2f %10.2f %8.3f\n", qPrintable(s.platform), s.name, s.medianMs(),
+            s.minMs(), s.medianMs() / floorMs);
+    }
     return 0;
 }
