@@ -3,6 +3,8 @@
 #define CURL_DISABLE_DEPRECATION
 #include "platform/ftp/curlsession.h"
 
+#include "platform/ftp/curllibrary_p.h"
+
 #include <QBuffer>
 #include <QIODevice>
 #include <QPointer>
@@ -22,13 +24,12 @@ namespace {
 // the curl command line (bench/run-ftp).
 constexpr long receiveBufferSize = 16 * 1024;
 
-void initialiseCurl()
+// libcurl is loaded and initialised by the first transfer, so that a run that transfers
+// nothing never pays for it.
+bool initialiseCurl()
 {
-    static const bool initialised = [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        return true;
-    }();
-    Q_UNUSED(initialised);
+    static const bool initialised = CurlLibrary::load() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return initialised;
 }
 
 QByteArray encodePath(const QString &path)
@@ -178,7 +179,6 @@ struct CurlGlue
 CurlSession::CurlSession(QObject *parent)
     : QObject(parent)
 {
-    initialiseCurl();
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         // A time-out libcurl asked for is delivered now; it asks again for the next one.
@@ -196,6 +196,11 @@ CurlSession::~CurlSession()
 QString CurlSession::start(const Request &request)
 {
     if (!m_multi) {
+        if (!initialiseCurl()) {
+            const QString reason = CurlLibrary::errorString();
+            return FtpClient::tr("Connecting to host failed:\n%1")
+                .arg(reason.isEmpty() ? QStringLiteral("libcurl cannot be initialised") : reason);
+        }
         m_multi = curl_multi_init();
         if (!m_multi)
             return FtpClient::tr("Connecting to host failed:\n%1").arg(FtpClient::tr("Out of memory"));
