@@ -114,6 +114,11 @@ bool Settings::save(const QString &fileName)
         contents += *item.value;
         contents += '\n';
     }
+    // A file that holds these bytes already is left alone: the safe rewrite ends with a flush to
+    // the disk, which would keep every run that changed nothing waiting at its end.
+    const FileResult<QByteArray> current = TextFile::readWhole(fileName);
+    if (current && *current == contents)
+        return true;
     return Diagnostics::warnIfFailed(TextFile::writeWhole(fileName, contents));
 }
 

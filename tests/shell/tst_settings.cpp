@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,7 @@ private slots:
 private:
     static void writeFile(const QString &name, const QByteArray &bytes);
     static QByteArray readFile(const QString &name);
+    static ino_t inodeOf(const QString &name);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
@@ -74,6 +76,12 @@ QByteArray TestSettings::readFile(const QString &name)
     if (!file.open(QIODevice::ReadOnly))
         return "<missing>";
     return file.readAll();
+}
+
+ino_t TestSettings::inodeOf(const QString &name)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(name).constData(), &status) == 0 ? status.st_ino : 0;
 }
 
 void TestSettings::load_data()
@@ -138,6 +146,10 @@ void TestSettings::savedBytes_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("saved");
 
+    // A file that holds the bytes to be saved is not rewritten.
+    const QByteArray canonical = "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nLang=ru\nNAst=1234\n";
+    QTest::newRow("unchanged file left alone") << canonical << canonical;
+    QTest::newRow("one byte more is rewritten") << canonical + "X=1" << canonical + "X=1\n";
     QTest::newRow("Ov line layout") << QByteArray("Ov=1 2 3\nLang=ru\n")
                                     << QByteArray("Ov=1 2 3 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \nLang=ru\n");
     QTest::newRow("no file lines") << QByteArray()
@@ -165,8 +177,11 @@ void TestSettings::savedBytes()
     QFETCH(QByteArray, saved);
     writeFile(QStringLiteral("tavx.in"), file);
     Settings::load(QStringLiteral("tavx.in"));
+    // A rewrite renames a new file into place, so the file's inode tells whether it happened.
+    const ino_t before = inodeOf(QStringLiteral("tavx.in"));
     QVERIFY(Settings::save(QStringLiteral("tavx.in")));
     QCOMPARE(readFile(QStringLiteral("tavx.in")), saved);
+    QCOMPARE(inodeOf(QStringLiteral("tavx.in")) == before, file == saved);
     QVERIFY(Diagnostics::recordedBoxes().isEmpty());
 }
 
