@@ -7,16 +7,24 @@
 
 #include <QFile>
 
+#include <vector>
+
 namespace {
 
-// The catalog holds each file it loaded, converted, as one block; the entry lines are views into
-// those blocks (joined continuation lines have blocks of their own). Loading a catalog of tens of
-// thousands of lines is then one read, one pass of conversion and one pass of line splitting,
-// which keeps it a small part of the program's start.
+// The catalog holds each file it loaded as one block, as it stands on disk (code page 866); the
+// entry lines are views into those blocks (joined continuation lines have blocks of their own).
+// Only the texts that are looked up are converted to code page 1251, and a key is found through
+// an index instead of a scan of every line, so a catalog of tens of thousands of lines costs the
+// start little more than reading it.
 struct Entries
 {
     QList<QByteArray> blocks;
-    QList<QByteArray> lines;
+    // Every entry line in file order.
+    std::vector<QByteArrayView> lines;
+    // Open addressing over the keys as they read in code page 1251: a line's number + 1, or 0
+    // for a free slot. Only the first line of a key is entered, so that the first occurrence
+    // wins; a power of two long and at most three quarters full.
+    std::vector<quint32> table;
 };
 
 // Absent until the first load that found its file: then every key lookup goes through it.
@@ -26,16 +34,74 @@ std::optional<Entries> &entries()
     return catalog;
 }
 
-enum class Match { Other, NoText, WithText };
-
-// Whether an entry line has exactly the key `key`, and whether text follows its first blank.
-Match matchEntry(const QByteArray &line, QByteArrayView key)
+// The key of an entry line: everything up to the first blank.
+QByteArrayView keyOf(QByteArrayView line)
 {
-    if (!line.startsWith(key))
-        return Match::Other;
-    if (line.size() == key.size())
-        return Match::NoText;
-    return line.at(key.size()) == ' ' ? Match::WithText : Match::Other;
+    const qsizetype blank = line.indexOf(' ');
+    return blank < 0 ? line : line.first(blank);
+}
+
+enum class Encoding { Cp866, Cp1251 };
+
+// Keys are mostly ASCII, which both code pages share.
+char cp1251Byte(char byte, Encoding encoding)
+{
+    return encoding == Encoding::Cp866 && (byte & 0x80) ? CodePage::cp866ByteToCp1251(byte) : byte;
+}
+
+// FNV-1a over the key as it reads in code page 1251.
+quint32 hashOf(QByteArrayView key, Encoding encoding)
+{
+    quint32 hash = 2166136261u;
+    for (const char byte : key) {
+        hash ^= static_cast<unsigned char>(cp1251Byte(byte, encoding));
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// Whether a line's key (code page 866) is `key` (in `encoding`).
+bool isKey(QByteArrayView lineKey, QByteArrayView key, Encoding encoding)
+{
+    if (lineKey.size() != key.size())
+        return false;
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        if (cp1251Byte(lineKey[i], Encoding::Cp866) != cp1251Byte(key[i], encoding))
+            return false;
+    }
+    return true;
+}
+
+// The slot that holds the line of `key`, or the free slot where it would go.
+quint32 &slotOf(Entries &catalog, QByteArrayView key, Encoding encoding)
+{
+    const size_t mask = catalog.table.size() - 1;
+    for (size_t i = hashOf(key, encoding) & mask;; i = (i + 1) & mask) {
+        quint32 &slot = catalog.table[i];
+        if (slot == 0 || isKey(keyOf(catalog.lines[slot - 1]), key, encoding))
+            return slot;
+    }
+}
+
+void rebuildIndex(Entries &catalog)
+{
+    size_t size = 16;
+    while (size * 3 / 4 < catalog.lines.size())
+        size *= 2;
+    catalog.table.assign(size, 0);
+    for (size_t i = 0; i < catalog.lines.size(); ++i) {
+        quint32 &slot = slotOf(catalog, keyOf(catalog.lines[i]), Encoding::Cp866);
+        if (slot == 0)
+            slot = quint32(i + 1);
+    }
+}
+
+size_t lineCount(QByteArrayView text)
+{
+    size_t count = 1;
+    for (qsizetype at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1))
+        ++count;
+    return count;
 }
 
 // Joins continuation lines: the first '@' and what follows it give way to the next physical
@@ -74,12 +140,11 @@ FileResult<> Catalog::load(const QString &fileName)
     // The message names the last place looked at.
     if (!file.isOpen())
         return FileResult<>::failure(file.fileName(), file.errorString());
-    QByteArray text = file.readAll();
+    // The conversion to code page 1251 maps byte by byte and leaves every byte that the line
+    // structure is made of (CR, LF, '@', '*', blank) as it is, so the lines are found and joined
+    // in the bytes as they were read.
+    LineReader reader(file.readAll());
     file.close();
-    // The conversion maps byte by byte and leaves every byte that the line structure is made of
-    // (CR, LF, '@', '*', blank) as it is, so it is done for the whole file at once.
-    CodePage::cp866ToCp1251(text);
-    LineReader reader(std::move(text));
 
     std::optional<Entries> &catalog = entries();
     if (!catalog)
@@ -87,15 +152,17 @@ FileResult<> Catalog::load(const QString &fileName)
     // The block shares the reader's bytes, so the reader's lines are views into the block; they
     // stay where they are while the list of blocks grows.
     catalog->blocks.append(reader.text());
+    // Room for every line at once: growing step by step would copy the list again and again.
+    catalog->lines.reserve(catalog->lines.size() + lineCount(reader.text()));
     while (std::optional<QByteArrayView> line = reader.readSignificantLine()) {
         if (std::optional<QByteArray> joined = joinContinuations(*line, reader)) {
             catalog->blocks.append(*joined);
-            const QByteArray &own = catalog->blocks.last();
-            catalog->lines.append(QByteArray::fromRawData(own.constData(), own.size()));
+            catalog->lines.push_back(catalog->blocks.last());
         } else {
-            catalog->lines.append(QByteArray::fromRawData(line->data(), line->size()));
+            catalog->lines.push_back(*line);
         }
     }
+    rebuildIndex(*catalog);
     return {};
 }
 
@@ -113,20 +180,16 @@ std::optional<QByteArray> Catalog::text(QByteArrayView keyOrText)
 {
     if (keyOrText.isNull())
         return std::nullopt;
-    const std::optional<Entries> &catalog = entries();
+    std::optional<Entries> &catalog = entries();
     if (!catalog || keyOrText.isEmpty() || keyOrText.contains(' '))
         return keyOrText.toByteArray();
-    for (const QByteArray &line : catalog->lines) {
-        switch (matchEntry(line, keyOrText)) {
-        case Match::Other:
-            break;
-        case Match::NoText:
-            return std::nullopt;
-        case Match::WithText:
-            return line.sliced(keyOrText.size() + 1);
-        }
-    }
-    return keyOrText.toByteArray();
+    const quint32 slot = slotOf(*catalog, keyOrText, Encoding::Cp1251);
+    if (slot == 0)
+        return keyOrText.toByteArray();
+    const QByteArrayView line = catalog->lines[slot - 1];
+    if (line.size() == keyOrText.size())
+        return std::nullopt;
+    return CodePage::cp866ToCp1251(line.sliced(keyOrText.size() + 1));
 }
 
 QString Catalog::displayText(QByteArrayView keyOrText)

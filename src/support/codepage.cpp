@@ -51,6 +51,11 @@ QByteArray CodePage::cp866ToCp1251(QByteArrayView text)
     return result;
 }
 
+char CodePage::cp866ByteToCp1251(char byte)
+{
+    return static_cast<char>(cp866Table.map[static_cast<unsigned char>(byte)]);
+}
+
 QString CodePage::toUnicode(QByteArrayView cp1251Text)
 {
     return cp1251()->toUnicode(cp1251Text.data(), int(cp1251Text.size()));

@@ -12,6 +12,7 @@ namespace CodePage {
 // Bytes 0x80-0xAF gain 0x40, 0xE0-0xEF gain 0x10, 0xF0 -> 0xA8, 0xF1 -> 0xB8; all others stay.
 void cp866ToCp1251(QByteArray &text);
 [[nodiscard]] QByteArray cp866ToCp1251(QByteArrayView text);
+[[nodiscard]] char cp866ByteToCp1251(char byte);
 
 // Code page 1251 <-> Unicode. Characters that 1251 cannot hold become '?'.
 [[nodiscard]] QString toUnicode(QByteArrayView cp1251);

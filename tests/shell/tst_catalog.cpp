@@ -24,6 +24,7 @@ private slots:
     void missingFileWarnsOnceAndKeysStandForThemselves();
     void fallsBackToExecutableDirectory();
     void secondLoadAppends();
+    void everyKeyOfALargeCatalogIsFound();
     void displayText_data();
     void displayText();
     void list_data();
@@ -180,6 +181,25 @@ void TestCatalog::secondLoadAppends()
     loadCatalog("A second\nB b\n");
     QCOMPARE(Catalog::text("A"), OptionalText("first"));
     QCOMPARE(Catalog::text("B"), OptionalText("b"));
+}
+
+void TestCatalog::everyKeyOfALargeCatalogIsFound()
+{
+    // Enough keys to grow the index many times, each followed later by a second line that must
+    // never be found, and keys in code page 866 that are asked for in 1251.
+    const int count = 5000;
+    QByteArray file;
+    for (int i = 0; i < count; ++i)
+        file += "K" + QByteArray::number(i) + " first " + QByteArray::number(i) + "\n\x8F"
+            + QByteArray::number(i) + " cyr\n";
+    for (int i = 0; i < count; ++i)
+        file += "K" + QByteArray::number(i) + " second\n";
+    loadCatalog(file);
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(Catalog::text("K" + QByteArray::number(i)), OptionalText("first " + QByteArray::number(i)));
+        QCOMPARE(Catalog::text("\xCF" + QByteArray::number(i)), OptionalText("cyr"));
+    }
+    QCOMPARE(Catalog::text("K" + QByteArray::number(count)), OptionalText("K" + QByteArray::number(count)));
 }
 
 void TestCatalog::displayText_data()
