@@ -1,7 +1,7 @@
 // Run mode "Ast" in the built program on a private X display: the number, typed as soon as the
 // window is there, is checked against the ephemeris directory, the answer comes in a box, and the
 // number is in "tavx.in" after the window closed. The asteroid file is present, so nothing goes
-// to the network.
+// to the network, and libcurl, which only a transfer loads, is never loaded.
 
 #include "common/tavinstallation.h"
 #include "common/xvfbdisplay.h"
@@ -33,7 +33,10 @@ private slots:
             QSKIP("Xvfb and xdotool are needed to use the window");
         TavInstallation installation;
         QVERIFY(installation.isValid());
-        installation.setEnvironment(display.environment(installation.environment()));
+        QProcessEnvironment environment = display.environment(installation.environment());
+        // The dynamic loader names on standard error every library it loads.
+        environment.insert(u"LD_DEBUG"_s, u"files"_s);
+        installation.setEnvironment(environment);
         QVERIFY(installation.writeFile(u"PLP018.E1"_s, "marker"));
         QVERIFY(installation.writeFile(u"0010/SE01234S.SE1"_s, "old"));
 
@@ -71,6 +74,8 @@ private slots:
         QVERIFY2(run.finished && !run.crashed, run.describe().constData());
         QCOMPARE(seen, (QStringList{u"dialog"_s, u"box"_s}));
         QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.standardError.contains("libQt6Widgets"), "the loader reported nothing");
+        QVERIFY2(!run.standardError.contains("libcurl"), "libcurl was loaded without a transfer");
 
         // The present file is left as it was and reported with its number and path.
         QCOMPARE(installation.readFile(u"0010/SE01234S.SE1"_s), "old"_ba);
