@@ -28,8 +28,18 @@ constexpr long receiveBufferSize = 16 * 1024;
 // nothing never pays for it.
 bool initialiseCurl()
 {
-    static const bool initialised = CurlLibrary::load() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    static const bool initialised = [] {
+        const CurlApi *api = CurlLibrary::load();
+        return api && api->globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    }();
     return initialised;
+}
+
+// libcurl's functions. A session calls them only after its first transfer has found
+// initialiseCurl() true, so the table is there.
+const CurlApi &curl()
+{
+    return *CurlLibrary::load();
 }
 
 QByteArray encodePath(const QString &path)
@@ -85,7 +95,7 @@ struct CurlSession::Transfer
     ~Transfer()
     {
         if (easy)
-            curl_easy_cleanup(easy);
+            curl().easyCleanup(easy);
     }
 };
 
@@ -201,54 +211,54 @@ QString CurlSession::start(const Request &request)
             return FtpClient::tr("Connecting to host failed:\n%1")
                 .arg(reason.isEmpty() ? QStringLiteral("libcurl cannot be initialised") : reason);
         }
-        m_multi = curl_multi_init();
+        m_multi = curl().multiInit();
         if (!m_multi)
             return FtpClient::tr("Connecting to host failed:\n%1").arg(FtpClient::tr("Out of memory"));
-        curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlGlue::socket);
-        curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
-        curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlGlue::timer);
-        curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+        curl().multiSetopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlGlue::socket);
+        curl().multiSetopt(m_multi, CURLMOPT_SOCKETDATA, this);
+        curl().multiSetopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlGlue::timer);
+        curl().multiSetopt(m_multi, CURLMOPT_TIMERDATA, this);
     }
 
     auto transfer = std::make_unique<Transfer>();
     transfer->step = request.step;
-    transfer->easy = curl_easy_init();
+    transfer->easy = curl().easyInit();
     CURL *easy = transfer->easy;
     if (!easy)
         return FtpClient::tr("Connecting to host failed:\n%1").arg(FtpClient::tr("Out of memory"));
-    curl_easy_setopt(easy, CURLOPT_URL, urlFor(request).constData());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.toUtf8().constData());
-    curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.toUtf8().constData());
-    curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-    curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, receiveBufferSize);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl().easySetopt(easy, CURLOPT_URL, urlFor(request).constData());
+    curl().easySetopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl().easySetopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
+    curl().easySetopt(easy, CURLOPT_USERNAME, request.user.toUtf8().constData());
+    curl().easySetopt(easy, CURLOPT_PASSWORD, request.password.toUtf8().constData());
+    curl().easySetopt(easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl().easySetopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
+    curl().easySetopt(easy, CURLOPT_BUFFERSIZE, receiveBufferSize);
+    curl().easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
     // A dead server must not hold a step for ever: less than a byte a second over the whole
     // time-out ends a transfer, and the same time bounds the connection and every reply.
     const long timeout = long(m_timeout.count());
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeout);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
-    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
+    curl().easySetopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl().easySetopt(easy, CURLOPT_LOW_SPEED_TIME, timeout);
+    curl().easySetopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
+    curl().easySetopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
     // The debug hook is where the server's replies can be read.
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &CurlGlue::debug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &CurlGlue::sockopt);
-    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+    curl().easySetopt(easy, CURLOPT_VERBOSE, 1L);
+    curl().easySetopt(easy, CURLOPT_DEBUGFUNCTION, &CurlGlue::debug);
+    curl().easySetopt(easy, CURLOPT_DEBUGDATA, this);
+    curl().easySetopt(easy, CURLOPT_SOCKOPTFUNCTION, &CurlGlue::sockopt);
+    curl().easySetopt(easy, CURLOPT_SOCKOPTDATA, this);
 
     switch (request.step) {
     case Step::Login:
     case Step::Cd:
         // Without a body libcurl stops after login and the change of directory.
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl().easySetopt(easy, CURLOPT_NOBODY, 1L);
         break;
     case Step::Get:
         transfer->device = request.device;
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlGlue::write);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        curl().easySetopt(easy, CURLOPT_WRITEFUNCTION, &CurlGlue::write);
+        curl().easySetopt(easy, CURLOPT_WRITEDATA, this);
         break;
     case Step::Put:
         if (request.data) {
@@ -262,19 +272,19 @@ QString CurlSession::start(const Request &request)
         if (!transfer->device || !transfer->device->isReadable())
             return FtpClient::tr("Uploading file failed:\n%1")
                 .arg(FtpClient::tr("The source is not open for reading"));
-        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CurlGlue::read);
-        curl_easy_setopt(easy, CURLOPT_READDATA, this);
+        curl().easySetopt(easy, CURLOPT_UPLOAD, 1L);
+        curl().easySetopt(easy, CURLOPT_READFUNCTION, &CurlGlue::read);
+        curl().easySetopt(easy, CURLOPT_READDATA, this);
         if (!transfer->device->isSequential())
-            curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE,
+            curl().easySetopt(easy, CURLOPT_INFILESIZE_LARGE,
                 curl_off_t(transfer->device->size() - transfer->device->pos()));
         break;
     }
     if (transfer->movesData()) {
-        curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, request.ascii ? 1L : 0L);
-        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlGlue::progress);
-        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl().easySetopt(easy, CURLOPT_TRANSFERTEXT, request.ascii ? 1L : 0L);
+        curl().easySetopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl().easySetopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlGlue::progress);
+        curl().easySetopt(easy, CURLOPT_XFERINFODATA, this);
         m_reportedProgress = -1;
     }
 
@@ -282,7 +292,7 @@ QString CurlSession::start(const Request &request)
     m_host = request.host;
     m_replyBuilding.clear();
     // libcurl asks for a zero time-out through the timer callback and starts from there.
-    curl_multi_add_handle(m_multi, easy);
+    curl().multiAddHandle(m_multi, easy);
     return {};
 }
 
@@ -290,12 +300,12 @@ void CurlSession::close()
 {
     if (m_transfer) {
         if (m_multi)
-            curl_multi_remove_handle(m_multi, m_transfer->easy);
+            curl().multiRemoveHandle(m_multi, m_transfer->easy);
         m_transfer.reset();
     }
     if (m_multi) {
         // Ends the kept control connection (QUIT) and closes its sockets.
-        curl_multi_cleanup(m_multi);
+        curl().multiCleanup(m_multi);
         m_multi = nullptr;
     }
     for (auto &[fd, watch] : m_sockets)
@@ -373,9 +383,9 @@ void CurlSession::drive(int fd, int action)
     int running = 0;
     m_inCurl = true;
     if (wasKicking)
-        curl_multi_socket_all(m_multi, &running);
+        curl().multiSocketAll(m_multi, &running);
     else
-        curl_multi_socket_action(m_multi, curl_socket_t(fd), action, &running);
+        curl().multiSocketAction(m_multi, curl_socket_t(fd), action, &running);
     m_inCurl = false;
     // libcurl 7.88 can leave a transfer on a reused connection with no socket to wait for
     // (after PASV, before it opens the data connection); a time-out action reaches it only when
@@ -403,13 +413,13 @@ void CurlSession::collectFinished()
     if (!m_multi || !m_transfer)
         return;
     int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(m_multi, &left)) {
+    while (CURLMsg *message = curl().multiInfoRead(m_multi, &left)) {
         if (message->msg != CURLMSG_DONE || message->easy_handle != m_transfer->easy)
             continue;
         const CURLcode code = message->data.result;
         long osError = 0;
-        curl_easy_getinfo(m_transfer->easy, CURLINFO_OS_ERRNO, &osError);
-        curl_multi_remove_handle(m_multi, m_transfer->easy);
+        curl().easyGetinfo(m_transfer->easy, CURLINFO_OS_ERRNO, &osError);
+        curl().multiRemoveHandle(m_multi, m_transfer->easy);
 
         FtpClient::Error error = FtpClient::UnknownError;
         QString text;
@@ -462,7 +472,7 @@ QString CurlSession::failureDetail(CURLcode code) const
         return QString::fromUtf8(transfer.errorReply);
     if (transfer.errorBuffer[0])
         return QString::fromUtf8(transfer.errorBuffer);
-    return QString::fromUtf8(curl_easy_strerror(code));
+    return QString::fromUtf8(curl().easyStrerror(code));
 }
 
 void CurlSession::serverLine(QByteArrayView line)
