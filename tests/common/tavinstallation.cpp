@@ -98,7 +98,7 @@ TavRun TavInstallation::run(
 {
     TavRun result;
     QProcess process;
-    process.setProgram(executable());
+    process.setProgram(m_program);
     process.setArguments(arguments);
     process.setWorkingDirectory(path());
     process.setProcessEnvironment(m_environment);

@@ -52,6 +52,8 @@ public:
     // The built executable and the directory that holds it.
     [[nodiscard]] static QString binDir();
     [[nodiscard]] static QString executable();
+    // The program the runs start: the built executable unless a test installed one of its own.
+    void setProgram(const QString &program) { m_program = program; }
 
     // Writes bytes as they stand, creating the directories on the way; false on failure.
     bool writeFile(const QString &name, const QByteArray &bytes) const;
@@ -80,4 +82,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcessEnvironment m_environment;
+    QString m_program = executable();
 };
