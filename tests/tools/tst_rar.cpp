@@ -118,8 +118,8 @@ void writeArchive(const QString &path, const QString &format, const QStringList 
     if (format.endsWith(u".gz"_s))
         archive_write_add_filter_gzip(writer.get());
     QCOMPARE(archive_write_open_filename(writer.get(), QFile::encodeName(path).constData()), ARCHIVE_OK);
-    for (const QString &spec : entries) {
-        const QStringList parts = spec.split(u' ');
+    for (const QString &line : entries) {
+        const QStringList parts = line.split(u' ');
         const QChar type = parts.at(0).at(0);
         const QByteArray name = parts.at(1).toUtf8();
         const QByteArray value = parts.value(2).toUtf8();

@@ -18,11 +18,11 @@ namespace {
 const QDateTime base = QDateTime::fromSecsSinceEpoch(1'700'000'000);
 
 // "path@seconds": a file whose modification time lies that many seconds after the base time.
-bool writeFiles(const QString &root, const QStringList &specs)
+bool writeFiles(const QString &root, const QStringList &files)
 {
-    for (const QString &spec : specs) {
-        const qsizetype at = spec.lastIndexOf(u'@');
-        const QString path = root + u'/' + spec.left(at);
+    for (const QString &item : files) {
+        const qsizetype at = item.lastIndexOf(u'@');
+        const QString path = root + u'/' + item.left(at);
         QDir().mkpath(path.section(u'/', 0, -2));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(path.toUtf8()) < 0)
@@ -30,7 +30,7 @@ bool writeFiles(const QString &root, const QStringList &specs)
         // Written out first: the flush would set the time again.
         if (!file.flush()
             || !file.setFileTime(
-                base.addSecs(spec.mid(at + 1).toLongLong()), QFileDevice::FileModificationTime))
+                base.addSecs(item.mid(at + 1).toLongLong()), QFileDevice::FileModificationTime))
             return false;
     }
     return true;
