@@ -89,6 +89,10 @@ const CurlApi *load()
     if (!l.tried) {
         l.tried = true;
         l.loaded = fill(l.api, l.errorString);
+        if (l.loaded && l.api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            l.errorString = QStringLiteral("libcurl cannot be initialised");
+            l.loaded = false;
+        }
     }
     return l.loaded ? &l.api : nullptr;
 }

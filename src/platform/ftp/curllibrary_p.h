@@ -29,9 +29,10 @@ struct CurlApi
 
 namespace CurlLibrary {
 
-// The table of libcurl's functions, loading the library on the first call; null, with the reason
-// in errorString(), when it cannot be loaded or lacks a function of the table. Every later call
-// gives the same answer.
+// The table of libcurl's functions, loading and initialising the library on the first call
+// (the first transfer), so that a run that transfers nothing never pays for it; null, with the
+// reason in errorString(), when it cannot be loaded, lacks a function of the table or fails to
+// initialise. Every later call gives the same answer.
 [[nodiscard]] const CurlApi *load();
 [[nodiscard]] QString errorString();
 

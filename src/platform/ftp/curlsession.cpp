@@ -24,19 +24,8 @@ namespace {
 // the curl command line (bench/run-ftp).
 constexpr long receiveBufferSize = 16 * 1024;
 
-// libcurl is loaded and initialised by the first transfer, so that a run that transfers
-// nothing never pays for it.
-bool initialiseCurl()
-{
-    static const bool initialised = [] {
-        const CurlApi *api = CurlLibrary::load();
-        return api && api->globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    }();
-    return initialised;
-}
-
 // libcurl's functions. A session calls them only after its first transfer has found
-// initialiseCurl() true, so the table is there.
+// CurlLibrary::load() non-null, so the table is there.
 const CurlApi &curl()
 {
     return *CurlLibrary::load();
@@ -206,11 +195,8 @@ CurlSession::~CurlSession()
 QString CurlSession::start(const Request &request)
 {
     if (!m_multi) {
-        if (!initialiseCurl()) {
-            const QString reason = CurlLibrary::errorString();
-            return FtpClient::tr("Connecting to host failed:\n%1")
-                .arg(reason.isEmpty() ? QStringLiteral("libcurl cannot be initialised") : reason);
-        }
+        if (!CurlLibrary::load())
+            return FtpClient::tr("Connecting to host failed:\n%1").arg(CurlLibrary::errorString());
         m_multi = curl().multiInit();
         if (!m_multi)
             return FtpClient::tr("Connecting to host failed:\n%1").arg(FtpClient::tr("Out of memory"));
