@@ -6,6 +6,8 @@
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 
+#include "samples.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -18,16 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -78,9 +70,9 @@ int main(int argc, char **argv)
     }
     std::printf("%s: %lld characters, %d widgets, %d repetitions\n", key.constData(),
         static_cast<long long>(description.size()), widgets, repetitions);
-    std::printf("parse only       median %8.1f us   best %8.1f us\n", median(parses),
-        *std::min_element(parses.begin(), parses.end()));
-    std::printf("build (widgets)  median %8.2f ms   best %8.2f ms\n", median(builds),
-        *std::min_element(builds.begin(), builds.end()));
+    std::printf(
+        "parse only       median %8.1f us   best %8.1f us\n", Samples::median(parses), Samples::best(parses));
+    std::printf(
+        "build (widgets)  median %8.2f ms   best %8.2f ms\n", Samples::median(builds), Samples::best(builds));
     return 0;
 }

@@ -8,6 +8,8 @@
 //
 // bench/run-rar builds rar and this program and calls it with a fresh temporary directory.
 
+#include "samples.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -55,13 +57,8 @@ struct Times
 {
     std::vector<double> seconds;
 
-    double best() const { return *std::min_element(seconds.begin(), seconds.end()); }
-    double median() const
-    {
-        std::vector<double> sorted = seconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
+    double best() const { return Samples::best(seconds); }
+    double median() const { return Samples::median(seconds); }
 };
 
 void writeData(const fs::path &dir)

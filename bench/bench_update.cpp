@@ -20,6 +20,8 @@
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 
+#include "samples.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -168,17 +170,6 @@ double unpackGapMs(const Arguments &arguments, const QString &archive, int round
     return result.succeeded() ? gap : -1;
 }
 
-double best(const std::vector<double> &values)
-{
-    return *std::min_element(values.begin(), values.end());
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -231,10 +222,11 @@ int main(int argc, char *argv[])
 
     std::printf("archive: %lld bytes, %d files, %d rounds\n", static_cast<long long>(bytes), files, rounds);
     std::printf("%-40s %8s %9s\n", "whole update", "best s", "median s");
-    std::printf("%-40s %8.2f %9.2f\n", "curl + bsdtar -x + mv", best(tools), median(tools));
-    std::printf("%-40s %8.2f %9.2f\n", "updater window (New ... log uploaded)", best(window), median(window));
-    std::printf("%-40s %8.2f %9.2f   (target <= 1.3)\n", "ratio", best(window) / best(tools),
-        median(window) / median(tools));
+    std::printf("%-40s %8.2f %9.2f\n", "curl + bsdtar -x + mv", Samples::best(tools), Samples::median(tools));
+    std::printf("%-40s %8.2f %9.2f\n", "updater window (New ... log uploaded)", Samples::best(window),
+        Samples::median(window));
+    std::printf("%-40s %8.2f %9.2f   (target <= 1.3)\n", "ratio",
+        Samples::best(window) / Samples::best(tools), Samples::median(window) / Samples::median(tools));
     std::printf("longest gap of the 5 ms timer while rar unpacks: %.1f ms (worst round; target < 100 ms)\n",
         *std::max_element(gaps.begin(), gaps.end()));
     return 0;

@@ -7,6 +7,8 @@
 
 #include "modes/update/updatecheck.h"
 
+#include "samples.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -28,12 +30,6 @@ bool makeFile(const QString &path, const QDateTime &modified)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush()
         && file.setFileTime(modified, QFileDevice::FileModificationTime);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -88,12 +84,10 @@ int main(int argc, char **argv)
     std::printf(
         "%d unpacked files, %lld newer, %d rounds\n", fileCount, static_cast<long long>(selected), rounds);
     std::printf("%-34s %9s %9s\n", "", "best ms", "median ms");
-    std::printf("%-34s %9.2f %9.2f\n", "stat() of the 20,000 paths",
-        *std::min_element(floor.begin(), floor.end()), median(floor));
     std::printf(
-        "%-34s %9.2f %9.2f\n", "update check", *std::min_element(check.begin(), check.end()), median(check));
+        "%-34s %9.2f %9.2f\n", "stat() of the 20,000 paths", Samples::best(floor), Samples::median(floor));
+    std::printf("%-34s %9.2f %9.2f\n", "update check", Samples::best(check), Samples::median(check));
     std::printf("%-34s %9.2f %9.2f   (target <= 2)\n", "ratio check / stat()",
-        *std::min_element(check.begin(), check.end()) / *std::min_element(floor.begin(), floor.end()),
-        median(check) / median(floor));
+        Samples::best(check) / Samples::best(floor), Samples::median(check) / Samples::median(floor));
     return 0;
 }
