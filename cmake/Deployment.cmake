@@ -12,6 +12,9 @@ set(TAV_SITE2_PASSWORD "" CACHE STRING "Password on the third update site")
 set(TAV_ASTEROID_URL "ftp://ephemeris.kora.invalid" CACHE STRING "FTP server of the asteroid ephemeris files")
 set(TAV_WEB_SITE "kora.invalid" CACHE STRING "Web site of the host application (without www.)")
 set(TAV_WEB_SITE2 "kora-astro.invalid" CACHE STRING "Second web site (without www.)")
+# The maker's minisign public key (the "RW..." line of `minisign -G`). Empty: updates are installed
+# unsigned, as before; set: every update must come with its signature "<archive>.minisig".
+set(TAV_UPDATE_PUBLIC_KEY "" CACHE STRING "minisign public key that signs the updates (empty: unsigned)")
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/deployment.h.in ${CMAKE_BINARY_DIR}/generated/deployment.h @ONLY)
 add_library(tav_deployment INTERFACE)

@@ -94,6 +94,18 @@ int Startup::run(QApplication &application)
     }
 }
 
+int Startup::main(int argc, char **argv)
+{
+    Diagnostics::installOutOfMemoryHandler();
+    try {
+        const MessageHandlerScope messageHandlerScope;
+        QApplication application(argc, argv);
+        return run(application);
+    } catch (const std::bad_alloc &) {
+        Diagnostics::error("MEM");
+    }
+}
+
 Startup::MessageHandlerScope::~MessageHandlerScope()
 {
     qInstallMessageHandler(nullptr);

@@ -11,6 +11,10 @@ namespace Startup {
 // Returns the process's exit code. Memory exhaustion on the way ends through the "MEM" box.
 [[nodiscard]] int run(QApplication &application);
 
+// The whole process, as main() runs it: the out-of-memory handler, the message handler's scope,
+// the application object, run().
+[[nodiscard]] int main(int argc, char **argv);
+
 // Qt still talks while the process winds down, after the code page tables are gone; from then on
 // its messages must go to the default output instead of the log. Make one before the application
 // object, so that it goes after it.

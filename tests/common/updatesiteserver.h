@@ -40,6 +40,11 @@ public:
     // Into "UPDATE".
     bool putArchive(const QString &name, const QList<UpdateFile> &files);
     bool putFile(const QString &name, const QByteArray &bytes);
+    // Where a file of "UPDATE" lies on the disk (to sign or change it in place).
+    [[nodiscard]] QString filePath(const QString &name) const
+    {
+        return m_root.filePath(QStringLiteral("UPDATE/") + name);
+    }
     // A log the updater sent to "UPDATE/LOGS"; a null array when there is none.
     [[nodiscard]] QByteArray uploadedLog(const QString &name) const;
 

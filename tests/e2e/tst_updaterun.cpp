@@ -3,6 +3,7 @@
 // confirmed and installed with its backup, the update log arrives on the site, the backup is
 // restored, and closing the window starts the host program. Used with the keyboard only.
 
+#include "common/minisigntool.h"
 #include "common/tavinstallation.h"
 #include "common/updatesiteserver.h"
 #include "common/xvfbdisplay.h"
@@ -41,6 +42,18 @@ std::array<ConfiguredSite, 3> configuredSites()
             QString::fromLatin1(Deployment::site2Password)}}};
 }
 
+// Whether the build's update sites are local test sites this test can serve.
+bool sitesAreLocal(const std::array<ConfiguredSite, 3> &sites)
+{
+    return std::all_of(sites.cbegin(), sites.cend(), [](const ConfiguredSite &site) {
+        return site.url.host() == u"127.0.0.1"_s && site.url.port() > 0 && !site.user.isEmpty();
+    });
+}
+
+constexpr const char *notLocal
+    = "this build's update sites are not local test sites; scripts/test configures them "
+      "(-DTAV_SITE0_URL=ftp://127.0.0.1:<port> and a user and password for each site)";
+
 // The whole screen, for a person to look at; nothing depends on it.
 void screenshot(const XvfbDisplay &display, const QString &name)
 {
@@ -74,21 +87,16 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         const auto sites = configuredSites();
-        for (const ConfiguredSite &site : sites) {
-            if (site.url.host() != u"127.0.0.1"_s || site.url.port() <= 0 || site.user.isEmpty())
-                QSKIP("this build's update sites are not local test sites; scripts/test configures them "
-                      "(-DTAV_SITE0_URL=ftp://127.0.0.1:<port> and a user and password for each site)");
-        }
+        if (!sitesAreLocal(sites))
+            QSKIP(notLocal);
         XvfbDisplay display;
         if (!display.isValid())
             QSKIP("Xvfb and xdotool are needed to use the window");
 
         std::array<std::unique_ptr<UpdateSiteServer>, 3> servers;
-        for (size_t i = 0; i < servers.size(); ++i) {
-            servers[i] = std::make_unique<UpdateSiteServer>(
-                sites[i].user, sites[i].password, quint16(sites[i].url.port()));
-            QVERIFY2(servers[i]->start(), qPrintable(servers[i]->lastError()));
-        }
+        startSites(sites, servers);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY2(servers[0]->putArchive(u"ko10.rar"_s,
                      {{u"readme"_s, "Version 10:\nfaster charts", newerTime},
                          {u"data.dat"_s, "new data", newerTime}, {u"sub/inner.dat"_s, "new inner", newerTime},
@@ -194,6 +202,109 @@ private slots:
         // The program line ran once the window had closed, and the settings were saved.
         QTRY_VERIFY(installation.exists(u"started.marker"_s));
         QVERIFY2(installation.settings().startsWith("Ov=0 "), installation.settings().constData());
+    }
+
+    // tav_testkey, built with the committed test key: a signed update is installed; the same
+    // update with one byte changed is refused on the first site and nothing is installed.
+    void signedUpdate_data()
+    {
+        QTest::addColumn<bool>("tampered");
+        QTest::newRow("signed") << false;
+        QTest::newRow("tampered") << true;
+    }
+
+    void signedUpdate()
+    {
+        QFETCH(bool, tampered);
+        const auto sites = configuredSites();
+        if (!sitesAreLocal(sites))
+            QSKIP(notLocal);
+        MinisignTool minisign;
+        if (!minisign.isAvailable())
+            QSKIP("minisign is needed (scripts/install-deps installs it)");
+        XvfbDisplay display;
+        if (!display.isValid())
+            QSKIP("Xvfb and xdotool are needed to use the window");
+
+        std::array<std::unique_ptr<UpdateSiteServer>, 3> servers;
+        startSites(sites, servers);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(servers[0]->putArchive(u"ko10.rar"_s, {{u"data.dat"_s, "signed data", newerTime}}));
+        const QString archive = servers[0]->filePath(u"ko10.rar"_s);
+        QVERIFY2(minisign.sign(u"test"_s, archive, u"signed update 10"_s), qPrintable(minisign.lastError()));
+        if (tampered) {
+            QFile file(archive);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
+            const char byte = file.peek(1).at(0);
+            QVERIFY(file.write(QByteArray(1, char(byte ^ 0x01))) == 1);
+        }
+
+        TavInstallation installation;
+        QVERIFY(installation.isValid());
+        installation.setProgram(TavInstallation::binDir() + u"/tav_testkey"_s);
+        installation.setEnvironment(display.environment(installation.environment()));
+        QVERIFY(QFile::copy(TavInstallation::binDir() + u"/rar"_s, installation.filePath(u"rar"_s)));
+        QVERIFY(installation.writeFile(u"data.dat"_s, "old data"));
+        QFile installed(installation.filePath(u"data.dat"_s));
+        QVERIFY(installed.open(QIODevice::ReadWrite)
+            && installed.setFileTime(installedTime, QFileDevice::FileModificationTime));
+        installed.close();
+        QVERIFY(installation.writeFile(u"host.sh"_s, "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(
+            installation.filePath(u"host.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        const QString window = XvfbDisplay::exactTitlePattern(u"***"_s + Catalog::displayText("main"));
+        const QString confirmation
+            = XvfbDisplay::exactTitlePattern(u"***"_s + Catalog::displayText("Naydeno"));
+        const QString box = XvfbDisplay::exactTitlePattern(u"*** Warring"_s);
+        int step = 0;
+        QStringList seen;
+        const TavRun run = installation.run({u"UF=10"_s, u"P=host.sh"_s}, 120000, [&] {
+            if (step == 0 && display.isVisible(window)) {
+                display.typeInto(window, {u"key"_s, u"space"_s});
+                step = 1;
+            } else if (step == 1 && display.isVisible(confirmation)) {
+                seen << u"confirmation"_s;
+                display.typeInto(confirmation, {u"key"_s, u"Return"_s});
+            } else if (step == 1 && display.isVisible(box)) {
+                // "IsNew" after the installation, "NoInf" after the refusals
+                screenshot(display, tampered ? u"updater-tampered.png"_s : u"updater-signed.png"_s);
+                seen << u"box"_s;
+                display.typeInto(box, {u"key"_s, u"Return"_s});
+                step = 2;
+            } else if (step == 2 && !display.isVisible(box) && display.isVisible(window)
+                && (tampered || !servers[0]->uploadedLog(u"00000.log"_s).isEmpty())) {
+                display.typeInto(window, {u"key"_s, u"Escape"_s});
+                step = 3;
+            }
+        });
+        QVERIFY2(run.finished && !run.crashed, run.describe().constData());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(seen, tampered ? QStringList{u"box"_s} : (QStringList{u"confirmation"_s, u"box"_s}));
+        QVERIFY(servers[0]->server().commands().contains(u"RETR ko10.rar.minisig"_s));
+
+        const QByteArray log = installation.readFile(u"00000.log"_s);
+        const QByteArray refusal = Catalog::text("SigBad").value_or(QByteArray());
+        const QByteArray verified = Catalog::text("SigOk").value_or(QByteArray()) + " signed update 10";
+        QVERIFY2(log.contains(tampered ? refusal : verified), log.constData());
+        QCOMPARE(installation.readFile(u"data.dat"_s), tampered ? "old data"_ba : "signed data"_ba);
+        // A refused archive is removed; an installed one stays until the next update.
+        QCOMPARE(installation.exists(u"UP00/ko10.rar"_s), !tampered);
+        QCOMPARE(installation.exists(u"UP00/data.dat"_s), false);
+        QCOMPARE(installation.exists(u"predver.rar"_s), !tampered);
+    }
+
+private:
+    // The three sites the build names, served on their fixed ports.
+    void startSites(
+        const std::array<ConfiguredSite, 3> &sites, std::array<std::unique_ptr<UpdateSiteServer>, 3> &servers)
+    {
+        for (size_t i = 0; i < servers.size(); ++i) {
+            servers[i] = std::make_unique<UpdateSiteServer>(
+                sites[i].user, sites[i].password, quint16(sites[i].url.port()));
+            QVERIFY2(servers[i]->start(), qPrintable(servers[i]->lastError()));
+        }
     }
 };
 

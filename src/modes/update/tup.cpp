@@ -93,6 +93,17 @@ TUp::TUp(QByteArrayView updateFile, QByteArrayView hostProgram)
     layout->addWidget(m_progress);
     connect(&m_ftp, &FtpClient::dataTransferProgress, this, &TUp::showTransferProgress);
 
+    m_signature = std::make_unique<UpdateSignature>(m_ftp, *this, m_log);
+    connect(m_signature.get(), &UpdateSignature::finished, this, [this](const Minisign::Result &result) {
+        if (result.verified()) {
+            unpack();
+            return;
+        }
+        // Nothing of an archive that is not the maker's is unpacked or kept.
+        QFile::remove(UpdateCheck::pathInside(m_archiveName));
+        attemptFailed();
+    });
+
     refreshBackupButton(this);
 
     if (auto *sites = findChild<QComboBox *>(QStringLiteral("Vib"))) {
@@ -275,6 +286,11 @@ void TUp::upDoneFile(bool error)
         }
     }
     logLine(text("Fload"), Qt::green);
+    if (UpdateSignature::isRequired()) {
+        m_signature->start(
+            siteNumberOf(m_attemptIndex), m_archiveName, UpdateCheck::pathInside(m_archiveName));
+        return;
+    }
     unpack();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modes/update/updatelog.h"
+#include "modes/update/updatesignature.h"
 #include "modes/update/updateview.h"
 #include "platform/ftp/ftpclient.h"
 #include "platform/ftp/updatesites.h"
@@ -26,7 +27,8 @@ class QTextEdit;
 //
 // One update runs at a time, from "New" until the log has been uploaded; a second "New" meanwhile
 // is refused. In automatic mode a download that fails is tried once more on the second site of
-// the list; a site the user chose is tried once.
+// the list; a site the user chose is tried once. In a build with the maker's public key, an
+// archive whose signature does not hold counts as a failed download.
 class TUp final : public QDialog, public UpdateView
 {
     Q_OBJECT
@@ -91,6 +93,7 @@ private:
     // The archive while it downloads, under a hidden name in "UP00" until the whole file has
     // arrived.
     std::unique_ptr<QFile> m_transferFile;
+    std::unique_ptr<UpdateSignature> m_signature;
     // Declared last: a transfer still running when the dialog goes ends before the file it
     // writes into and the log it reads.
     FtpClient m_ftp;

@@ -2,10 +2,12 @@
 // archiver copied into a temporary installation: site choice and fall-back, what the log view
 // says in which colour, the check's outcomes, and the refusals of a run that cannot go on.
 
+#include "common/minisigntool.h"
 #include "common/updatesiteserver.h"
 #include "modes/modeentries.h"
 #include "modes/update/tup.h"
 #include "modes/update/updateconfirmation.h"
+#include "modes/update/updatesignature.h"
 #include "platform/ftp/updatesites.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
@@ -117,6 +119,8 @@ private slots:
     void stalledSiteIsLeft();
     void secondNewWhileDownloading();
     void inputWhileUnpackingIsDropped();
+    void signedUpdates_data();
+    void signedUpdates();
 
 private:
     // The shipped catalog behind lines that take precedence.
@@ -194,6 +198,7 @@ void TestUpdater::init()
 
 void TestUpdater::cleanup()
 {
+    UpdateSignature::setPublicKey({});
     QDir::setCurrent(m_previousDirectory);
 }
 
@@ -628,6 +633,121 @@ void TestUpdater::inputWhileUnpackingIsDropped()
     QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 1);
     QCOMPARE(readFile(u"data.dat"_s), "new data 0"_ba);
     QCOMPARE(dialog->cursor().shape(), Qt::ArrowCursor);
+}
+
+// What a site serves beside its archive.
+enum class Served { Nothing, Good, Legacy, OtherKey, Tampered, CommentEdited, Truncated, Garbage, Huge };
+
+void TestUpdater::signedUpdates_data()
+{
+    QTest::addColumn<bool>("keySet");
+    QTest::addColumn<Served>("site0");
+    QTest::addColumn<Served>("site1");
+    QTest::addColumn<QByteArrayList>("refusals"); // the catalog keys of the red lines, in order
+    QTest::addColumn<int>("served"); // the site whose update was installed, -1 for none
+
+    QTest::newRow("no key: no signature asked for")
+        << false << Served::Nothing << Served::Nothing << QByteArrayList() << 0;
+    QTest::newRow("good") << true << Served::Good << Served::Nothing << QByteArrayList() << 0;
+    QTest::newRow("legacy") << true << Served::Legacy << Served::Nothing << QByteArrayList() << 0;
+    QTest::newRow("missing, the second site's good")
+        << true << Served::Nothing << Served::Good << QByteArrayList{"SigNo"} << 1;
+    QTest::newRow("archive changed by one byte, the second site's good")
+        << true << Served::Tampered << Served::Good << QByteArrayList{"SigBad"} << 1;
+    QTest::newRow("another key, then trusted comment edited")
+        << true << Served::OtherKey << Served::CommentEdited << QByteArrayList{"SigKey", "SigCom"} << -1;
+    QTest::newRow("truncated, then garbage")
+        << true << Served::Truncated << Served::Garbage << QByteArrayList{"SigForm", "SigForm"} << -1;
+    QTest::newRow("far too large, then missing")
+        << true << Served::Huge << Served::Nothing << QByteArrayList{"SigForm", "SigNo"} << -1;
+}
+
+void TestUpdater::signedUpdates()
+{
+    QFETCH(bool, keySet);
+    QFETCH(Served, site0);
+    QFETCH(Served, site1);
+    QFETCH(QByteArrayList, refusals);
+    QFETCH(int, served);
+
+    MinisignTool minisign;
+    if (!minisign.isAvailable())
+        QSKIP("minisign is needed (scripts/install-deps installs it)");
+    QVERIFY(minisign.makeKey(u"maker"_s) && minisign.makeKey(u"other"_s));
+    if (keySet)
+        UpdateSignature::setPublicKey(minisign.publicKey(u"maker"_s));
+    const std::array<Served, 2> servedBy{site0, site1};
+    for (int site = 0; site < 2; ++site) {
+        UpdateSiteServer &server = *m_sites[site];
+        const QString archive = server.filePath(u"ko10.rar"_s);
+        const QString signature = archive + u".minisig"_s;
+        QFile::remove(signature);
+        const Served what = servedBy[site];
+        if (what == Served::Nothing)
+            continue;
+        const QString key = what == Served::OtherKey ? u"other"_s : u"maker"_s;
+        QVERIFY2(minisign.sign(key, archive, u"update 10 of site %1"_s.arg(site), what == Served::Legacy),
+            qPrintable(minisign.lastError()));
+        QByteArray bytes = readFile(signature);
+        if (what == Served::Tampered) {
+            QByteArray changed = readFile(archive);
+            changed[changed.size() / 2] = char(changed[changed.size() / 2] ^ 0x20);
+            QVERIFY(server.putFile(u"ko10.rar"_s, changed));
+        } else if (what == Served::CommentEdited) {
+            bytes.replace("update 10", "update 99");
+        } else if (what == Served::Truncated) {
+            bytes.truncate(bytes.size() / 2);
+        } else if (what == Served::Garbage) {
+            bytes = "<html>not a signature</html>\n";
+        } else if (what == Served::Huge) {
+            bytes += QByteArray(1024 * 1024, 'x');
+        }
+        QVERIFY(server.putFile(u"ko10.rar.minisig"_s, bytes));
+    }
+    const qsizetype commandsBefore = m_sites[0]->server().commands().size();
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QStringList lines = viewLines(*dialog);
+    QStringList red;
+    for (const QByteArray &key : std::as_const(refusals))
+        red << u"red: "_s + shown(key.constData()) + u": "_s;
+    // Every red line but the transfer's errors and the final "NoInf" says what the signature lacked.
+    QStringList refused;
+    for (const QString &line : lines) {
+        if (line.startsWith(u"red: "_s) && !line.startsWith(u"red: Error "_s)
+            && line != u"red: "_s + shown("NoInf"))
+            refused << line;
+    }
+    QCOMPARE(refused.size(), red.size());
+    for (qsizetype i = 0; i < red.size(); ++i)
+        QVERIFY2(refused.at(i).startsWith(red.at(i)), qPrintable(refused.at(i)));
+    const QStringList asked = m_sites[0]->server().commands().mid(commandsBefore);
+    // libcurl asks for the size first and stops there when the file is missing.
+    QCOMPARE(asked.contains(u"SIZE ko10.rar.minisig"_s), keySet);
+    const QByteArray log = readFile(u"00000.log"_s);
+    if (served < 0) {
+        QCOMPARE(lines.last(), u"red: "_s + shown("NoInf"));
+        QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
+        // Neither the refused archive nor anything of it is left.
+        QCOMPARE(filesIn(u"UP00"_s), QStringList());
+        for (const QString &start : std::as_const(red))
+            QVERIFY2(log.contains(CodePage::fromUnicode(start.mid(5))), log.constData());
+        return;
+    }
+    QCOMPARE(readFile(u"data.dat"_s), "new data "_ba + QByteArray::number(served));
+    if (keySet) {
+        const QString verified = u"green: "_s + shown("SigOk") + u" update 10 of site %1"_s.arg(served);
+        QVERIFY2(lines.contains(verified), qPrintable(lines.join(u'\n')));
+        QCOMPARE(lines.at(lines.indexOf(verified) + 1), u"green: "_s + shown("RarSus"));
+        QVERIFY2(log.contains(Catalog::text("SigOk").value_or("") + " update 10 of site "), log.constData());
+    } else {
+        QVERIFY(lines.filter(shown("SigOk")).isEmpty());
+    }
 }
 
 QTEST_MAIN(TestUpdater)
