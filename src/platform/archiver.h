@@ -20,6 +20,9 @@ struct Result
     QString errorText; // why it failed to start or crashed, for the log view and the update log
 
     [[nodiscard]] bool succeeded() const { return started && !crashed && exitCode == 0; }
+    // Exit code 5, RAR's write error: the disk refused what was extracted (full, read-only), a
+    // fault of this side rather than of the archive.
+    [[nodiscard]] bool isWriteFault() const { return started && !crashed && exitCode == 5; }
 };
 
 // Runs the archiver with the arguments of one of the updater's command lines, e.g.

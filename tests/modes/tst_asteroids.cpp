@@ -1,4 +1,5 @@
 #include "common/ftptestserver.h"
+#include "common/sizedfilesystem.h"
 #include "installation/hostinstallation.h"
 #include "modes/asteroids/taster.h"
 #include "modes/modeentries.h"
@@ -323,9 +324,13 @@ void TestAsteroids::failedDownloadLeavesNoFile_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<qint64>("dropAfter");
     QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("folderKiB"); // the asteroid's folder is a disk of that size; 0: no limit
 
-    QTest::newRow("missing on the server") << 2000 << qint64(-1) << QStringLiteral("550");
-    QTest::newRow("cut halfway") << 1234 << qint64(20000) << QStringLiteral("closed");
+    QTest::newRow("missing on the server") << 2000 << qint64(-1) << QStringLiteral("550") << 0;
+    QTest::newRow("cut halfway") << 1234 << qint64(20000) << QStringLiteral("closed") << 0;
+    // The box names the file and the disk's reason, not the transfer.
+    QTest::newRow("the ephemeris folder full")
+        << 1234 << qint64(-1) << QStringLiteral("SE01234S.SE1: No space left on device") << 16;
 }
 
 void TestAsteroids::failedDownloadLeavesNoFile()
@@ -333,7 +338,11 @@ void TestAsteroids::failedDownloadLeavesNoFile()
     QFETCH(int, number);
     QFETCH(qint64, dropAfter);
     QFETCH(QString, cause);
+    QFETCH(int, folderKiB);
 
+    SizedFileSystem disk;
+    if (folderKiB > 0)
+        SKIP_UNLESS_MOUNTED(disk, m_installation->filePath(QStringLiteral("0010")), qint64(folderKiB) * 1024);
     FtpTestServer failing;
     failing.allowAnonymous(m_serverRoot.path());
     failing.setDropAfter(dropAfter);
@@ -354,7 +363,8 @@ void TestAsteroids::failedDownloadLeavesNoFile()
     // The folder may stay; no file, whole or partial, is left in it.
     QCOMPARE(filesBelow(m_installation->path()), QStringList{QStringLiteral("PLP018.E1")});
 
-    // So the next request fetches the file instead of calling it present.
+    // So the next request fetches the file instead of calling it present, once there is room.
+    disk.unmount();
     if (m_onServer.contains(number)) {
         press(*dialog, QString::number(number));
         boxes = Diagnostics::recordedBoxes();

@@ -1,4 +1,5 @@
 #include "common/ftptestserver.h"
+#include "common/sizedfilesystem.h"
 #include "platform/ftp/ftpclient.h"
 
 #include <QDir>
@@ -197,6 +198,7 @@ void TestFtpClient::failures_data()
     QTest::addColumn<qint64>("dropAfter");
     QTest::addColumn<int>("error");
     QTest::addColumn<QStringList>("textHas");
+    QTest::addColumn<bool>("fullDisk"); // the download goes onto a disk too small for it
 
     const QString local = QStringLiteral("127.0.0.1");
     const QString good = QStringLiteral("pw");
@@ -205,32 +207,41 @@ void TestFtpClient::failures_data()
     QTest::newRow("host not found") << QStringLiteral("update1.kora.invalid") << true << good << update
                                     << archive << false << qint64(-1) << int(FtpClient::HostNotFound)
                                     << QStringList{QStringLiteral("update1.kora.invalid"),
-                                           QStringLiteral("not found")};
+                                           QStringLiteral("not found")}
+                                    << false;
     QTest::newRow("connection refused")
         << local << false << good << update << archive << false << qint64(-1)
-        << int(FtpClient::ConnectionRefused) << QStringList{QStringLiteral("refused"), local};
+        << int(FtpClient::ConnectionRefused) << QStringList{QStringLiteral("refused"), local} << false;
     QTest::newRow("login refused") << local << true << QStringLiteral("wrong") << update << archive << false
                                    << qint64(-1) << int(FtpClient::UnknownError)
-                                   << QStringList{QStringLiteral("Login failed"), QStringLiteral("530")};
+                                   << QStringList{QStringLiteral("Login failed"), QStringLiteral("530")}
+                                   << false;
     QTest::newRow("missing directory")
         << local << true << good << QStringLiteral("/NOWHERE") << archive << false << qint64(-1)
         << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Changing directory failed"), QStringLiteral("550")};
+        << QStringList{QStringLiteral("Changing directory failed"), QStringLiteral("550")} << false;
     QTest::newRow("missing file") << local << true << good << update << QStringLiteral("ko9.rar") << false
                                   << qint64(-1) << int(FtpClient::UnknownError)
-                                  << QStringList{
-                                         QStringLiteral("Downloading file failed"), QStringLiteral("550")};
+                                  << QStringList{QStringLiteral("Downloading file failed"),
+                                         QStringLiteral("550")}
+                                  << false;
     QTest::newRow("download cut halfway")
         << local << true << good << update << archive << false << qint64(350 * 1024)
         << int(FtpClient::UnknownError)
-        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("closed")};
+        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("closed")} << false;
     QTest::newRow("upload cut halfway")
         << local << true << good << QStringLiteral("/UPDATE/LOGS") << QStringLiteral("up.bin") << true
         << qint64(350 * 1024)
         << int(FtpClient::UnknownError)
         // The cut reaches the client either as the server's reply or as the reset of the data
         // connection it is still sending on, depending on who is first.
-        << QStringList{QStringLiteral("Uploading file failed"), QStringLiteral("426|Send failure")};
+        << QStringList{QStringLiteral("Uploading file failed"), QStringLiteral("426|Send failure")} << false;
+    // The disk takes part of a chunk and refuses the rest: the client says why, and that the
+    // fault is this side's.
+    QTest::newRow("download onto a full disk")
+        << local << true << good << update << archive << false << qint64(-1) << int(FtpClient::UnknownError)
+        << QStringList{QStringLiteral("Downloading file failed"), QStringLiteral("No space left on device")}
+        << true;
 }
 
 void TestFtpClient::failures()
@@ -244,7 +255,11 @@ void TestFtpClient::failures()
     QFETCH(qint64, dropAfter);
     QFETCH(int, error);
     QFETCH(QStringList, textHas);
+    QFETCH(bool, fullDisk);
 
+    SizedFileSystem disk;
+    if (fullDisk)
+        SKIP_UNLESS_MOUNTED(disk, m_dir->filePath(QStringLiteral("disk")), 100 * 1024);
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
     server.setDropAfter(dropAfter);
@@ -253,7 +268,8 @@ void TestFtpClient::failures()
     if (!serverUp)
         server.stop(); // nothing listens on the port any more
 
-    const QString localPath = m_dir->filePath(QStringLiteral("download"));
+    const QString localPath
+        = m_dir->filePath(fullDisk ? QStringLiteral("disk/download") : QStringLiteral("download"));
     QFile target(localPath);
     QVERIFY(target.open(QIODevice::WriteOnly));
 
@@ -279,6 +295,9 @@ void TestFtpClient::failures()
                      [&](const QString &text) { return ftp.errorString().contains(text); }),
             qPrintable(ftp.errorString()));
     }
+    QCOMPARE(ftp.isLocalFault(), fullDisk);
+    if (fullDisk)
+        QCOMPARE(ftp.localErrorString(), QStringLiteral("No space left on device"));
     QCOMPARE(ftp.state(), FtpClient::Unconnected);
     QVERIFY(!ftp.hasPendingCommands());
     // Whatever arrived is less than the whole.

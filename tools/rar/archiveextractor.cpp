@@ -92,6 +92,7 @@ ExtractReport ArchiveExtractor::extract(archive *reader, int opened, const std::
         Result result = path ? extractEntry(reader, entry, *path) : Result::failure(reason);
         if (!result.ok()) {
             report.problems.push_back(name + ": " + result.reason());
+            report.writeFault = report.writeFault || result.isWriteFault();
             continue;
         }
         ++report.extracted;

@@ -19,6 +19,7 @@ struct ExtractReport
     bool readable = true; // false: the archive could not be opened, or is not an archive
     int extracted = 0;
     std::vector<std::string> problems; // "name: reason"
+    bool writeFault = false; // some entry failed because the disk refused it (Result::isWriteFault)
 
     [[nodiscard]] bool ok() const { return readable && problems.empty(); }
 };

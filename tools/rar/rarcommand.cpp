@@ -113,6 +113,8 @@ int RarCommand::extract() const
         printProblem(problem);
     if (!report.readable)
         return ArchiveFailed;
+    if (report.writeFault)
+        return WriteFailed;
     return report.ok() ? Success : EntryFailed;
 }
 

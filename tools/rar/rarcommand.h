@@ -20,6 +20,9 @@ public:
     static constexpr int EntryFailed = 1; // some entries or paths failed, the others were done
     static constexpr int ArchiveFailed = 2; // the archive could not be read, created or written
     static constexpr int UsageError = 3;
+    // x: some entries failed because the disk refused them (full, read-only), the code RAR gives
+    // a write error.
+    static constexpr int WriteFailed = 5;
 
     // The command of the arguments after the program name, or nothing (the reason in error).
     [[nodiscard]] static std::optional<RarCommand> parse(

@@ -1,8 +1,23 @@
 #include "result.h"
 
+#include <cerrno>
 #include <cstring>
 
 Result Result::fromErrno(int error)
 {
-    return failure(std::strerror(error));
+    return Result(false, std::strerror(error), error);
+}
+
+bool Result::isWriteFault() const
+{
+    switch (m_error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EROFS:
+    case EIO:
+        return true;
+    default:
+        return false;
+    }
 }

@@ -16,13 +16,18 @@ public:
 
     [[nodiscard]] bool ok() const { return m_ok; }
     [[nodiscard]] const std::string &reason() const { return m_reason; }
+    // The disk refused to store data (full, over quota or the file-size limit, read-only,
+    // failing): a fault of the place written to, not of the archive.
+    [[nodiscard]] bool isWriteFault() const;
 
 private:
-    Result(bool ok, std::string reason)
+    Result(bool ok, std::string reason, int error = 0)
         : m_ok(ok)
         , m_reason(std::move(reason))
+        , m_error(error)
     { }
 
     bool m_ok;
     std::string m_reason;
+    int m_error; // the system's error number, 0 when there is none
 };

@@ -162,7 +162,12 @@ void TAster::astDone(bool error)
         // Nothing of a failed transfer reaches the asteroid file's name.
         if (target)
             target->cancelWriting();
-        showWarring(QStringLiteral("Error: ") + m_ftp.errorString());
+        // A full ephemeris directory is no fault of the server: the box names the file and why.
+        if (m_ftp.isLocalFault() && target)
+            showWarring(QStringLiteral("Error: Cannot write file ") + target->fileName()
+                + QStringLiteral(": ") + m_ftp.localErrorString());
+        else
+            showWarring(QStringLiteral("Error: ") + m_ftp.errorString());
         return;
     }
     if (target && !target->commit()) {

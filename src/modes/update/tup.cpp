@@ -40,6 +40,15 @@ QByteArray text(QByteArrayView key)
     return Catalog::text(key).value_or(QByteArray());
 }
 
+// The box of a key with what went wrong below its text.
+void warning(QByteArrayView key, const QByteArray &detail)
+{
+    if (detail.isEmpty())
+        Diagnostics::warning(key);
+    else
+        Diagnostics::warning(Catalog::text(key).value_or(key.toByteArray()) + '\n' + detail);
+}
+
 bool isUserInput(QEvent::Type type)
 {
     switch (type) {
@@ -241,9 +250,8 @@ void TUp::startAttempt()
     auto file = std::make_unique<QFile>(UpdateCheck::pathInside('.' + m_archiveName + ".part"));
     // Unbuffered, so that a full disk fails the transfer itself.
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        cannotCreate(file->errorString());
-        Diagnostics::warning("ErrCreat");
-        endRun();
+        localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
+            + QStringLiteral(": ") + file->errorString());
         return;
     }
     m_transferFile = std::move(file);
@@ -266,6 +274,11 @@ void TUp::upDoneFile(bool error)
     if (error) {
         if (file)
             file->remove();
+        if (m_ftp.isLocalFault()) {
+            localFault(QStringLiteral("Error: Cannot write file ") + (file ? file->fileName() : QString())
+                + QStringLiteral(": ") + m_ftp.localErrorString());
+            return;
+        }
         logLine("Error " + QByteArray::number(int(m_ftp.error())) + ' '
                 + CodePage::fromUnicode(m_ftp.errorString()),
             Qt::red);
@@ -280,8 +293,8 @@ void TUp::upDoneFile(bool error)
             : FileReplacement::Result{false, file->errorString()};
         if (!moved.ok) {
             file->remove();
-            cannotCreate(moved.errorText);
-            attemptFailed();
+            localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
+                + QStringLiteral(" from ") + file->fileName() + QStringLiteral(": ") + moved.errorText);
             return;
         }
     }
@@ -294,11 +307,12 @@ void TUp::upDoneFile(bool error)
     unpack();
 }
 
-void TUp::cannotCreate(const QString &reason)
+void TUp::localFault(const QString &line)
 {
-    logLine(CodePage::fromUnicode(QStringLiteral("Error: Cannot create file ")
-                + UpdateCheck::pathInside(m_archiveName) + QStringLiteral(": ") + reason),
-        Qt::red);
+    const QByteArray said = CodePage::fromUnicode(line);
+    logLine(said, Qt::red);
+    endRun();
+    warning("ErrCreat", said);
 }
 
 void TUp::attemptFailed()
@@ -326,10 +340,19 @@ void TUp::unpack()
     }
     logLine(text("RarErr"), Qt::red);
     logLine(text("StopP"), Qt::red);
-    if (!result.errorText.isEmpty())
-        logLine(CodePage::fromUnicode(result.errorText), Qt::red);
+    const QByteArray reason = CodePage::fromUnicode(result.errorText);
+    if (!reason.isEmpty())
+        logLine(reason, Qt::red);
+    // A full disk leaves nothing worth keeping: the archive and what was unpacked give their space
+    // back. A damaged archive leaves its unpacked part in "UP00" until the next run.
+    if (result.isWriteFault()) {
+        QString failure;
+        if (!UpdateCheck::emptyDirectory(&failure))
+            logLine("Error: " + CodePage::fromUnicode(failure), Qt::red);
+    }
     endRun();
-    Diagnostics::warning("RarErr");
+    // The archiver's last words name the cause: a damaged archive, or a full disk.
+    warning("RarErr", reason);
 }
 
 void TUp::checkUpdate()

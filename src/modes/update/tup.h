@@ -69,8 +69,10 @@ private:
     void startUpdate();
     void startAttempt();
     void attemptFailed();
-    // The red line of an archive that cannot be written.
-    void cannotCreate(const QString &reason);
+    // The archive cannot be created, written or take its name: a fault of this side (a full disk)
+    // that another site would meet too, so the run ends with the red line and the box "ErrCreat"
+    // followed by the line, without "NoInf".
+    void localFault(const QString &line);
     void unpack();
     void checkUpdate();
     void endRun();

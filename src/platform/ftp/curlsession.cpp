@@ -6,6 +6,7 @@
 #include "platform/ftp/curllibrary_p.h"
 
 #include <QBuffer>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -76,6 +77,9 @@ struct CurlSession::Transfer
     std::unique_ptr<QBuffer> ownedSource; // put() of bytes
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray errorReply; // the last reply of 400 or more during this step
+    // Why the local device refused the data of a get or could not give it for a put; set only
+    // by the callbacks, so a failure with it is this side's, not the server's.
+    std::optional<QString> localFault;
     qint64 now = 0;
     qint64 total = 0;
 
@@ -134,16 +138,36 @@ struct CurlGlue
             curl->m_received.append(data, length);
             return size_t(length);
         }
+        // A file on a disk that fills up takes part of the chunk without an error; only the write
+        // of the rest fails and says why.
+        QIODevice *device = curl->m_transfer->device;
+        qint64 written = 0;
+        while (written < length) {
+            const qint64 chunk = device->write(data + written, length - written);
+            if (chunk <= 0)
+                break;
+            written += chunk;
+        }
+        if (written == length)
+            return size_t(length);
+        // A buffered file reports the short write of its buffer without a reason; writing out
+        // the rest of the buffer fails again, with one.
+        if (auto *file = qobject_cast<QFileDevice *>(device); file && file->error() != QFileDevice::NoError)
+            file->flush();
         // Anything short of the whole chunk makes libcurl end the transfer with a write error.
-        const qint64 written = curl->m_transfer->device->write(data, length);
-        return written == length ? size_t(length) : 0;
+        curl->m_transfer->localFault = device->errorString();
+        return 0;
     }
 
     static size_t read(char *data, size_t size, size_t count, void *session)
     {
         auto *curl = static_cast<CurlSession *>(session);
-        const qint64 got = curl->m_transfer->device->read(data, qint64(size * count));
-        return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
+        QIODevice *device = curl->m_transfer->device;
+        const qint64 got = device->read(data, qint64(size * count));
+        if (got >= 0)
+            return size_t(got);
+        curl->m_transfer->localFault = device->errorString();
+        return CURL_READFUNC_ABORT;
     }
 
     static int progress(void *session, curl_off_t downloadTotal, curl_off_t downloaded,
@@ -410,8 +434,11 @@ void CurlSession::collectFinished()
         FtpClient::Error error = FtpClient::UnknownError;
         QString text;
         const bool connecting = m_transfer->step == Step::Login;
+        const std::optional<QString> localFault = code == CURLE_OK ? std::nullopt : m_transfer->localFault;
         if (code == CURLE_OK) {
             error = FtpClient::NoError;
+        } else if (localFault) {
+            text = failureText(*localFault);
         } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
             error = FtpClient::HostNotFound;
             text = FtpClient::tr("Host %1 not found").arg(m_host);
@@ -427,7 +454,7 @@ void CurlSession::collectFinished()
             text = failureText(failureDetail(code), code == CURLE_LOGIN_DENIED);
         }
         m_transfer.reset();
-        emit finished(error, text);
+        emit finished(error, text, localFault.value_or(QString()));
         return;
     }
 }
@@ -452,8 +479,6 @@ QString CurlSession::failureText(const QString &detail, bool loginDenied) const
 QString CurlSession::failureDetail(CURLcode code) const
 {
     const Transfer &transfer = *m_transfer;
-    if (code == CURLE_WRITE_ERROR && transfer.device)
-        return transfer.device->errorString();
     if (!transfer.errorReply.isEmpty())
         return QString::fromUtf8(transfer.errorReply);
     if (transfer.errorBuffer[0])

@@ -74,8 +74,9 @@ signals:
     // Of a get or a put; total is 0 while the size is unknown.
     void progressed(qint64 done, qint64 total);
     // NoError, or the failure and its text: what failed, then the server's error reply, the
-    // device's error or libcurl's reason.
-    void finished(FtpClient::Error error, const QString &text);
+    // device's error or libcurl's reason. localFault is not empty when the local device failed
+    // (a full disk under a get, an unreadable source of a put): the device's own reason.
+    void finished(FtpClient::Error error, const QString &text, const QString &localFault);
 
 private:
     struct Transfer;

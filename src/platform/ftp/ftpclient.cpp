@@ -159,6 +159,7 @@ void FtpClient::startNext()
         m_batchRunning = true;
         m_error = NoError;
         m_errorString = tr("Unknown error");
+        m_localErrorString.clear();
     }
     m_current = std::make_unique<Command>(m_pending.takeFirst());
     QPointer<FtpClient> alive(this);
@@ -283,7 +284,7 @@ void FtpClient::startStep(Kind kind, const QString &directory)
         finishCurrent(UnknownError, failure);
 }
 
-void FtpClient::stepFinished(Error error, const QString &text)
+void FtpClient::stepFinished(Error error, const QString &text, const QString &localFault)
 {
     if (!m_current)
         return;
@@ -296,7 +297,7 @@ void FtpClient::stepFinished(Error error, const QString &text)
             m_directory = m_current->path;
         }
     }
-    finishCurrent(error, text);
+    finishCurrent(error, text, localFault);
 }
 
 void FtpClient::serverReplied(int code)
@@ -307,7 +308,7 @@ void FtpClient::serverReplied(int code)
         setState(LoggedIn);
 }
 
-void FtpClient::finishCurrent(Error error, const QString &text)
+void FtpClient::finishCurrent(Error error, const QString &text, const QString &localFault)
 {
     std::unique_ptr<Command> command = std::move(m_current);
     const int id = command ? command->id : 0;
@@ -321,6 +322,7 @@ void FtpClient::finishCurrent(Error error, const QString &text)
 
     m_error = error;
     m_errorString = text;
+    m_localErrorString = localFault;
     m_pending.clear();
     closeConnection();
     m_batchRunning = false;

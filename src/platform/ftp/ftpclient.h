@@ -25,6 +25,11 @@ class QIODevice;
 // confirms. Each cd() goes to the server as one CWD, so the server sees the directory exactly as
 // given ("/UPDATE", "pub/dir/sub"). Transfers use passive mode (PASV).
 //
+// A failure on this side, the local device refusing the data of a get (a full disk) or failing
+// to give that of a put, ends the batch like any other, with error() UnknownError, and
+// isLocalFault() tells it apart from the server's and the network's failures: localErrorString()
+// is then the device's own reason ("No space left on device").
+//
 // A dead server cannot hold a batch for ever: a command whose transfer moves nothing for
 // transferTimeout() (60 seconds), whose connection takes longer, or whose reply keeps the
 // client waiting longer fails, and the batch ends with done(true) like after any failure.
@@ -70,6 +75,9 @@ public:
     [[nodiscard]] State state() const { return m_state; }
     [[nodiscard]] Error error() const { return m_error; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
+    // Of the last batch that failed: whether the local device failed, and its reason.
+    [[nodiscard]] bool isLocalFault() const { return !m_localErrorString.isEmpty(); }
+    [[nodiscard]] QString localErrorString() const { return m_localErrorString; }
     [[nodiscard]] bool hasPendingCommands() const { return !m_pending.isEmpty(); }
     // Id of the command running now, 0 when idle.
     [[nodiscard]] int currentId() const;
@@ -109,9 +117,9 @@ private:
     void execute();
     void runConnect(const QString &user, const QString &password);
     void startStep(Kind kind, const QString &directory);
-    void stepFinished(Error error, const QString &text);
+    void stepFinished(Error error, const QString &text, const QString &localFault);
     void serverReplied(int code);
-    void finishCurrent(Error error, const QString &text);
+    void finishCurrent(Error error, const QString &text, const QString &localFault = QString());
     void closeConnection();
     void setState(State state);
 
@@ -126,6 +134,7 @@ private:
     State m_state = Unconnected;
     Error m_error = NoError;
     QString m_errorString;
+    QString m_localErrorString;
 
     // The session as libcurl will reuse it.
     QString m_host;

@@ -3,6 +3,7 @@
 // says in which colour, the check's outcomes, and the refusals of a run that cannot go on.
 
 #include "common/minisigntool.h"
+#include "common/sizedfilesystem.h"
 #include "common/updatesiteserver.h"
 #include "modes/modeentries.h"
 #include "modes/update/tup.h"
@@ -30,6 +31,9 @@
 #include <QUrl>
 
 #include <deployment.h>
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <array>
 
@@ -92,6 +96,13 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
 QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -116,6 +127,8 @@ private slots:
     void outcomes();
     void againAfterFailure();
     void archiveCannotBeCreated();
+    void localFaults_data();
+    void localFaults();
     void stalledSiteIsLeft();
     void secondNewWhileDownloading();
     void inputWhileUnpackingIsDropped();
@@ -498,7 +511,8 @@ void TestUpdater::outcomes()
     if (box.isEmpty())
         QVERIFY2(!boxes.contains(Catalog::displayText("NoRar")), qPrintable(boxes.join(u'|')));
     else
-        QVERIFY2(!boxes.isEmpty() && boxes.last() == Catalog::displayText(box), qPrintable(boxes.join(u'|')));
+        QVERIFY2(!boxes.isEmpty() && boxes.last().startsWith(Catalog::displayText(box)),
+            qPrintable(boxes.join(u'|')));
     for (const QString &file : std::as_const(installed))
         QVERIFY2(QFileInfo::exists(file) && !QFileInfo::exists(u"UP00/"_s + file), qPrintable(file));
     if (!installed.contains(u"data.dat"_s))
@@ -516,6 +530,8 @@ void TestUpdater::outcomes()
         QCOMPARE(lines.mid(2, 4),
             (QStringList{u"darkBlue: "_s + shown("obrSait") + u" 'Main server'"_s,
                 u"green: "_s + shown("Fload"), u"red: "_s + shown("RarErr"), u"red: "_s + shown("StopP")}));
+        // The box names the archiver's reason, as the last red line does.
+        QCOMPARE(boxes.last(), Catalog::displayText(box) + u'\n' + lines.last().mid(5));
     }
     const QList<QByteArray> log = readFile(u"00000.log"_s).split('\n');
     if (!lastLogLine.isEmpty())
@@ -546,10 +562,81 @@ void TestUpdater::archiveCannotBeCreated()
     auto dialog = openDialog();
     QVERIFY(dialog);
     runUpdate(*dialog);
-    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("ErrCreat")});
-    QVERIFY(viewLines(*dialog).last().startsWith(u"red: Error: Cannot create file UP00/ko10.rar: "_s));
+    const QString line = viewLines(*dialog).last();
+    QVERIFY2(line.startsWith(u"red: Error: Cannot create file UP00/ko10.rar: "_s), qPrintable(line));
+    // The box says what the line says.
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("ErrCreat") + u'\n' + line.mid(5)});
     // Nothing was asked of the site, not even the connection.
     QCOMPARE(m_sites[0]->server().commands().size(), commandsBefore);
+}
+
+void TestUpdater::localFaults_data()
+{
+    QTest::addColumn<int>("diskKiB"); // a file system of that size as "UP00"
+    QTest::addColumn<int>("updateKiB"); // the size of the new "data.dat", random bytes
+    QTest::addColumn<QString>("failure"); // "download", "unpack", "rename"
+    QTest::addColumn<QByteArray>("box");
+    QTest::addColumn<QString>("redLine"); // the last red line begins so
+
+    // The archive does not fit.
+    QTest::newRow("UP00 full during the download")
+        << 128 << 400 << u"download"_s << "ErrCreat"_ba
+        << u"Error: Cannot write file UP00/.ko10.rar.part: No space left on device"_s;
+    // The archive fits, its contents beside it do not.
+    QTest::newRow("UP00 full during the unpack")
+        << 640 << 400 << u"unpack"_s << "RarErr"_ba << u"rar ended with exit code 5"_s;
+    // The archive's name is taken by a directory: the whole download cannot take it.
+    QTest::newRow("the downloaded archive cannot take its name")
+        << 0 << 4 << u"rename"_s << "ErrCreat"_ba
+        << u"Error: Cannot create file UP00/ko10.rar from UP00/.ko10.rar.part: "_s;
+}
+
+// A fault of this side is no fault of the site: no second site is asked, no "NoInf" blames the
+// connection; the view and the box name the cause; nothing installed changes and nothing the run
+// wrote stays behind.
+void TestUpdater::localFaults()
+{
+    QFETCH(int, diskKiB);
+    QFETCH(int, updateKiB);
+    QFETCH(QString, failure);
+    QFETCH(QByteArray, box);
+    QFETCH(QString, redLine);
+
+    SizedFileSystem disk;
+    if (diskKiB > 0)
+        SKIP_UNLESS_MOUNTED(disk, m_installation->filePath(u"UP00"_s), qint64(diskKiB) * 1024);
+    if (failure == u"rename"_s)
+        QVERIFY(QDir().mkpath(u"UP00/ko10.rar"_s));
+    for (int site = 0; site < 2; ++site)
+        QVERIFY(m_sites[site]->putArchive(
+            u"ko10.rar"_s, {{u"data.dat"_s, randomBytes(qsizetype(updateKiB) * 1024), newerTime}}));
+    const qsizetype commandsBefore = m_sites[1]->server().commands().size();
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QStringList lines = viewLines(*dialog);
+    const QStringList red = lines.filter(QRegularExpression(u"^red: "_s));
+    QVERIFY2(!red.isEmpty() && red.last().startsWith(u"red: "_s + redLine), qPrintable(lines.join(u'\n')));
+    if (diskKiB > 0)
+        QVERIFY2(red.last().endsWith(u"No space left on device"_s), qPrintable(red.last()));
+    QCOMPARE(lines.filter(u"darkBlue: "_s).size(), 1);
+    QVERIFY(!lines.contains(u"red: "_s + shown("NoInf")));
+    QCOMPARE(m_sites[1]->server().commands().size(), commandsBefore);
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText(box) + u'\n' + red.last().mid(5)});
+
+    QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
+    QVERIFY(!QFileInfo::exists(u"predver.rar"_s));
+    // The space the run took is given back.
+    if (diskKiB > 0) {
+        QCOMPARE(filesIn(u"UP00"_s), QStringList());
+        QCOMPARE(disk.bytesUsed(), 0);
+    } else {
+        QCOMPARE(filesIn(u"UP00"_s), QStringList());
+    }
 }
 
 void TestUpdater::stalledSiteIsLeft()
