@@ -1,12 +1,12 @@
 #include "archiveextractor.h"
 
 #include "fileio.h"
+#include "platform.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +32,7 @@ ExtractReport ArchiveExtractor::extractFile(const std::string &archivePath)
 {
     Reader reader = newReader();
     // Large reads: a tar entry's data comes straight out of this buffer.
-    const int opened = archive_read_open_filename(reader.get(), archivePath.c_str(), 1 << 20);
+    const int opened = Platform::openArchiveFile(reader.get(), archivePath, 1 << 20);
     return extract(reader.get(), opened, archivePath);
 }
 
@@ -80,8 +80,9 @@ ExtractReport ArchiveExtractor::extract(archive *reader, int opened, const std::
             }
             break;
         }
-        const char *rawName = archive_entry_pathname(entry);
-        const std::string name = rawName ? rawName : "(entry with an unreadable name)";
+        std::string name = Platform::entryPathname(entry);
+        if (name.empty())
+            name = "(entry with an unreadable name)";
         previous = name;
         if (status < ARCHIVE_WARN) {
             report.problems.push_back(name + ": " + errorText(reader, "damaged entry"));
@@ -111,11 +112,11 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
     std::optional<timespec> mtime;
     if (archive_entry_mtime_is_set(entry))
         mtime = timespec{archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
-    if (const char *existing = archive_entry_hardlink(entry)) {
+    if (const std::string existing = Platform::entryHardlink(entry); !existing.empty()) {
         std::string reason;
         const std::optional<EntryPath> target = EntryPath::parse(existing, reason);
         if (!target)
-            return Result::failure("hard link to " + std::string(existing) + ": " + reason);
+            return Result::failure("hard link to " + existing + ": " + reason);
         return m_target.makeHardLink(path, *target);
     }
     switch (archive_entry_filetype(entry)) {
@@ -133,8 +134,7 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
         return made;
     }
     case AE_IFLNK: {
-        const char *target = archive_entry_symlink(entry);
-        return m_target.makeSymlink(path, target ? target : "");
+        return m_target.makeSymlink(path, Platform::entrySymlink(entry));
     }
     case AE_IFCHR:
     case AE_IFBLK:
@@ -163,8 +163,10 @@ Result ArchiveExtractor::copyData(archive *reader, archive_entry *entry, int fd)
         if (offset < end)
             return Result::failure("damaged data (blocks out of order)");
         // A gap is a hole of a sparse file.
-        if (offset > end && ::lseek(fd, offset, SEEK_SET) < 0)
-            return Result::fromErrno(errno);
+        if (offset > end) {
+            if (Result sought = Platform::seek(fd, static_cast<std::uint64_t>(offset)); !sought.ok())
+                return sought;
+        }
         if (Result written = FileIo::writeAll(fd, block, size); !written.ok())
             return written;
         end = offset + static_cast<la_int64_t>(size);
@@ -176,8 +178,8 @@ Result ArchiveExtractor::copyData(archive *reader, archive_entry *entry, int fd)
             return Result::failure("data cut short (" + std::to_string(end) + " of " + std::to_string(size)
                 + " bytes), archive damaged");
         }
-        if (::ftruncate(fd, size) != 0)
-            return Result::fromErrno(errno);
+        if (Result cut = Platform::resize(fd, static_cast<std::uint64_t>(size)); !cut.ok())
+            return cut;
     }
     return Result::success();
 }

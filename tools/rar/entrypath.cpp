@@ -1,13 +1,15 @@
 #include "entrypath.h"
 
+#include "platform.h"
+
 namespace {
 
-// Splits at "/" and drops empty and "." components.
+// Splits at the separators and drops empty and "." components.
 std::vector<std::string_view> splitPath(std::string_view path)
 {
     std::vector<std::string_view> parts;
     while (!path.empty()) {
-        const auto slash = path.find('/');
+        const auto slash = path.find_first_of(Platform::separators());
         const std::string_view part = path.substr(0, slash);
         if (!part.empty() && part != ".")
             parts.push_back(part);
@@ -22,7 +24,7 @@ std::vector<std::string_view> splitPath(std::string_view path)
 
 std::optional<EntryPath> EntryPath::parse(std::string_view name, std::string &reason)
 {
-    if (name.starts_with('/')) {
+    if (!name.empty() && Platform::separators().find(name.front()) != std::string_view::npos) {
         reason = "absolute path refused";
         return std::nullopt;
     }
@@ -30,6 +32,10 @@ std::optional<EntryPath> EntryPath::parse(std::string_view name, std::string &re
     for (const std::string_view part : splitPath(name)) {
         if (part == "..") {
             reason = "path with \"..\" refused";
+            return std::nullopt;
+        }
+        if (Result usable = Platform::checkComponent(part); !usable.ok()) {
+            reason = usable.reason();
             return std::nullopt;
         }
         path.m_components.emplace_back(part);
@@ -41,7 +47,7 @@ Result EntryPath::checkLinkTarget(std::string_view target) const
 {
     if (target.empty())
         return Result::failure("link without a target refused");
-    if (target.starts_with('/'))
+    if (Platform::separators().find(target.front()) != std::string_view::npos)
         return Result::failure("link to an absolute path refused");
     // ".." may only lead the target: after a name it would step up from wherever that name leads
     // once it is a link. The leading ones must not climb above the root.

@@ -1,5 +1,6 @@
 #include "fileio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@ Result writeAll(int fd, const void *data, std::size_t size)
 {
     const auto *bytes = static_cast<const char *>(data);
     while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
+        const auto written = ::write(fd, bytes, static_cast<unsigned>(std::min<std::size_t>(size, 1 << 30)));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -17,24 +18,6 @@ Result writeAll(int fd, const void *data, std::size_t size)
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);
-    }
-    return Result::success();
-}
-
-Result readAt(int fd, void *buffer, std::size_t size, std::uint64_t offset)
-{
-    auto *bytes = static_cast<char *>(buffer);
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, bytes, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return Result::fromErrno(errno);
-        if (got == 0)
-            return Result::fromErrno(EIO);
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
     }
     return Result::success();
 }

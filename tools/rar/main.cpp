@@ -1,24 +1,14 @@
 // The stand-in archiver: `rar x` and `rar a` as the updater calls them (see rarcommand.h).
 
+#include "platform.h"
 #include "rarcommand.h"
 
-#include <clocale>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <langinfo.h>
 
 int main(int argc, char **argv)
 {
-    // A file-size limit must fail the write (EFBIG), so the half file is removed, instead of
-    // ending the process with it on disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    // Names are UTF-8 on disk; without a UTF-8 locale libarchive could not convert them.
-    std::setlocale(LC_CTYPE, "");
-    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
-        std::setlocale(LC_CTYPE, "C.UTF-8");
-
-    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> given = Platform::startProcess(argc, argv);
+    const std::vector<std::string_view> arguments(given.begin(), given.end());
     std::string error;
     const std::optional<RarCommand> command = RarCommand::parse(arguments, error);
     if (!command) {

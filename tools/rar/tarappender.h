@@ -1,14 +1,13 @@
 #pragma once
 
 #include "entrypath.h"
+#include "platform.h"
 #include "result.h"
 #include "uniquefd.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <vector>
 
 struct archive;
@@ -43,8 +42,9 @@ public:
 private:
     void addTree(
         const std::string &source, const EntryPath &name, bool recursive, std::vector<std::string> &problems);
-    Result appendEntry(const std::string &source, const EntryPath &name, const struct stat &status);
-    Result writeEntry(archive *writer, const std::string &source, const EntryPath &name, struct stat status);
+    Result appendEntry(const std::string &source, const EntryPath &name, const Platform::FileStatus &status);
+    Result writeEntry(
+        archive *writer, const std::string &source, const EntryPath &name, Platform::FileStatus status);
     static ssize_t writeCallback(archive *writer, void *self, const void *buffer, std::size_t size);
     void removeIfCreated();
 
@@ -52,8 +52,8 @@ private:
     UniqueFd m_fd;
     bool m_created = false;
     int m_added = 0;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
     std::uint64_t m_runStart = 0; // where this run's first entry goes
     std::uint64_t m_end = 0; // where the whole entries end
     std::uint64_t m_position = 0; // where the writer's next byte goes

@@ -1,6 +1,6 @@
 #include "tarend.h"
 
-#include "fileio.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <array>
@@ -113,7 +113,7 @@ Result TarEnd::find(int fd, std::uint64_t fileSize, TarEnd &end)
                 return Result::failure("not a tar archive");
             return Result::success();
         }
-        if (Result read = FileIo::readAt(fd, block.data(), blockSize, offset); !read.ok())
+        if (Result read = Platform::readAt(fd, block.data(), blockSize, offset); !read.ok())
             return read;
         if (isZero(block))
             return Result::success(); // the end-of-archive blocks
@@ -133,7 +133,7 @@ Result TarEnd::find(int fd, std::uint64_t fileSize, TarEnd &end)
             return Result::success(); // data cut off
         if (type == 'x') {
             std::string records(std::min<std::uint64_t>(*size, extendedHeaderLimit), '\0');
-            if (Result read = FileIo::readAt(fd, records.data(), records.size(), offset + blockSize);
+            if (Result read = Platform::readAt(fd, records.data(), records.size(), offset + blockSize);
                 !read.ok())
                 return read;
             if (const std::optional<std::uint64_t> paxDataSize = paxSize(records))

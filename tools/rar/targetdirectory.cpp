@@ -1,10 +1,13 @@
 #include "targetdirectory.h"
 
+#include "uniquefd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
@@ -66,38 +69,25 @@ Result resolutionFailure(int error)
     return Result::fromErrno(error);
 }
 
-} // namespace
-
-std::optional<TargetDirectory> TargetDirectory::open(const std::string &path, std::string &reason)
-{
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    UniqueFd root(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!root.isValid()) {
-        reason = Result::fromErrno(errno).reason();
-        return std::nullopt;
-    }
-    return TargetDirectory(std::move(root));
-}
-
-Result TargetDirectory::openDirectory(const EntryPath &path, bool create, UniqueFd &directory) const
+// Opens the directory at path beneath the root, making the missing components when create is set.
+Result openDirectory(int root, const EntryPath &path, bool create, UniqueFd &directory)
 {
     constexpr int flags = O_RDONLY | O_DIRECTORY;
-    directory = UniqueFd(openBeneath(m_root.get(), path, flags));
+    directory = UniqueFd(openBeneath(root, path, flags));
     if (directory.isValid())
         return Result::success();
     if (errno != ENOENT || !create)
         return resolutionFailure(errno);
     // Walk down from the root, making what is missing; every step is resolved beneath the root.
-    UniqueFd current(openBeneath(m_root.get(), EntryPath(), flags));
+    UniqueFd current(openBeneath(root, EntryPath(), flags));
     EntryPath walked;
     for (const std::string &part : path.components()) {
         walked = walked.child(part);
-        UniqueFd next(openBeneath(m_root.get(), walked, flags));
+        UniqueFd next(openBeneath(root, walked, flags));
         if (!next.isValid() && errno == ENOENT) {
             if (::mkdirat(current.get(), part.c_str(), 0777) != 0 && errno != EEXIST)
                 return Result::fromErrno(errno);
-            next = UniqueFd(openBeneath(m_root.get(), walked, flags));
+            next = UniqueFd(openBeneath(root, walked, flags));
         }
         if (!next.isValid())
             return resolutionFailure(errno);
@@ -107,13 +97,14 @@ Result TargetDirectory::openDirectory(const EntryPath &path, bool create, Unique
     return Result::success();
 }
 
-Result TargetDirectory::place(
-    const EntryPath &path, const std::function<Result(int dir, const char *name)> &make)
+// Makes an object under a free temporary name in the directory of path (make receives the
+// directory and the name) and renames it to path.
+Result place(int root, const EntryPath &path, const std::function<Result(int dir, const char *name)> &make)
 {
     if (path.isRoot())
         return Result::failure("the target directory itself cannot be replaced");
     UniqueFd directory;
-    if (Result opened = openDirectory(path.parent(), true, directory); !opened.ok())
+    if (Result opened = openDirectory(root, path.parent(), true, directory); !opened.ok())
         return opened;
     // A name left by a killed run of the same process id is passed over; make() creates
     // exclusively, so a name taken in between fails the entry instead of replacing anything.
@@ -133,10 +124,36 @@ Result TargetDirectory::place(
     return Result::success();
 }
 
+} // namespace
+
+struct TargetDirectory::Root
+{
+    UniqueFd fd;
+};
+
+TargetDirectory::TargetDirectory(std::unique_ptr<Root> root)
+    : m_root(std::move(root))
+{ }
+TargetDirectory::TargetDirectory(TargetDirectory &&) noexcept = default;
+TargetDirectory &TargetDirectory::operator=(TargetDirectory &&) noexcept = default;
+TargetDirectory::~TargetDirectory() = default;
+
+std::optional<TargetDirectory> TargetDirectory::open(const std::string &path, std::string &reason)
+{
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    UniqueFd root(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.isValid()) {
+        reason = Result::fromErrno(errno).reason();
+        return std::nullopt;
+    }
+    return TargetDirectory(std::make_unique<Root>(Root{std::move(root)}));
+}
+
 Result TargetDirectory::writeFile(const EntryPath &path, mode_t mode, const std::optional<timespec> &mtime,
     const std::function<Result(int fd)> &writeData)
 {
-    return place(path, [&](int directory, const char *name) {
+    return place(m_root->fd.get(), path, [&](int directory, const char *name) {
         UniqueFd file(::openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (!file.isValid())
             return Result::fromErrno(errno);
@@ -162,10 +179,10 @@ Result TargetDirectory::makeSymlink(const EntryPath &path, const std::string &ta
     // Where the link leads today, as the kernel resolves it: the names it passes may be links
     // themselves (what they are later is checked when they are made).
     const std::string parent = path.parent().toString();
-    UniqueFd probe(openBeneath(m_root.get(), parent.empty() ? target : parent + '/' + target, O_PATH));
+    UniqueFd probe(openBeneath(m_root->fd.get(), parent.empty() ? target : parent + '/' + target, O_PATH));
     if (!probe.isValid() && (errno == EXDEV || errno == ELOOP))
         return Result::failure("link leading outside the target refused");
-    return place(path, [&](int directory, const char *name) {
+    return place(m_root->fd.get(), path, [&](int directory, const char *name) {
         return ::symlinkat(target.c_str(), directory, name) == 0 ? Result::success()
                                                                  : Result::fromErrno(errno);
     });
@@ -176,7 +193,8 @@ Result TargetDirectory::makeHardLink(const EntryPath &path, const EntryPath &exi
     if (existing.isRoot())
         return Result::failure("hard link to the target directory refused");
     UniqueFd existingDirectory;
-    if (Result opened = openDirectory(existing.parent(), false, existingDirectory); !opened.ok())
+    if (Result opened = openDirectory(m_root->fd.get(), existing.parent(), false, existingDirectory);
+        !opened.ok())
         return Result::failure("hard link target " + existing.toString() + ": " + opened.reason());
     const std::string existingName = existing.fileName();
     // Renaming a link over another name of the same file does nothing and would leave the
@@ -189,12 +207,12 @@ Result TargetDirectory::makeHardLink(const EntryPath &path, const EntryPath &exi
     };
     UniqueFd directory;
     if (::fstatat(existingDirectory.get(), existingName.c_str(), &from, AT_SYMLINK_NOFOLLOW) == 0
-        && openDirectory(path.parent(), false, directory).ok()
+        && openDirectory(m_root->fd.get(), path.parent(), false, directory).ok()
         && ::fstatat(directory.get(), path.fileName().c_str(), &to, AT_SYMLINK_NOFOLLOW) == 0
         && from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
         return Result::success();
     }
-    return place(path, [&](int directory, const char *name) {
+    return place(m_root->fd.get(), path, [&](int directory, const char *name) {
         if (::linkat(existingDirectory.get(), existingName.c_str(), directory, name, 0) == 0)
             return Result::success();
         return Result::fromErrno(errno);
@@ -204,12 +222,12 @@ Result TargetDirectory::makeHardLink(const EntryPath &path, const EntryPath &exi
 Result TargetDirectory::makeDirectory(const EntryPath &path)
 {
     UniqueFd directory;
-    return openDirectory(path, true, directory);
+    return openDirectory(m_root->fd.get(), path, true, directory);
 }
 
 Result TargetDirectory::setModificationTime(const EntryPath &path, const timespec &mtime)
 {
-    UniqueFd directory(openBeneath(m_root.get(), path, O_RDONLY));
+    UniqueFd directory(openBeneath(m_root->fd.get(), path, O_RDONLY));
     if (!directory.isValid())
         return resolutionFailure(errno);
     const timespec times[2] = {{0, UTIME_OMIT}, mtime};

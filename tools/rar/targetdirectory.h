@@ -2,12 +2,12 @@
 
 #include "entrypath.h"
 #include "result.h"
-#include "uniquefd.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
+#include <sys/types.h>
 #include <time.h>
 
 // The directory an archive is extracted into. Every name is resolved beneath it by the kernel
@@ -15,9 +15,15 @@
 // there or just extracted - can lead a write outside it. Files and links are made under a
 // temporary name in their final directory and renamed into place: a name never shows half a file,
 // and a failure leaves neither the half file nor its temporary name behind.
+// Windows (targetdirectory_win.cpp) walks the names one at a time instead and refuses to pass
+// junctions and links; it makes no symbolic links.
 class TargetDirectory final
 {
 public:
+    TargetDirectory(TargetDirectory &&) noexcept;
+    TargetDirectory &operator=(TargetDirectory &&) noexcept;
+    ~TargetDirectory();
+
     // Opens the directory at path, making it (and its missing parents) first when needed.
     [[nodiscard]] static std::optional<TargetDirectory> open(const std::string &path, std::string &reason);
 
@@ -33,16 +39,10 @@ public:
     [[nodiscard]] Result setModificationTime(const EntryPath &path, const timespec &mtime);
 
 private:
-    explicit TargetDirectory(UniqueFd root)
-        : m_root(std::move(root))
-    { }
+    // The open root directory; its parts differ between the systems.
+    struct Root;
 
-    // Opens the directory at path beneath the root, making the missing components when create is set.
-    [[nodiscard]] Result openDirectory(const EntryPath &path, bool create, UniqueFd &directory) const;
-    // Makes an object under a free temporary name in the directory of path (make receives the
-    // directory and the name) and renames it to path.
-    [[nodiscard]] Result place(
-        const EntryPath &path, const std::function<Result(int dir, const char *name)> &make);
+    explicit TargetDirectory(std::unique_ptr<Root> root);
 
-    UniqueFd m_root;
+    std::unique_ptr<Root> m_root;
 };
