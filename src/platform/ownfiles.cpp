@@ -1,18 +1,13 @@
 #include "platform/ownfiles.h"
 
-#include "support/codepage.h"
-
-#include <QCoreApplication>
-#include <QFileInfo>
-
+// The names come from the updater's table, never from the running binary's file name: a copy
+// started under another name (a test, a renamed download) must still replace and park "tav".
 QByteArray OwnFiles::executableName()
 {
 #ifdef Q_OS_WIN
     return QByteArrayLiteral("tav.exe");
 #else
-    if (!QCoreApplication::instance())
-        return QByteArrayLiteral("tav");
-    return CodePage::fromUnicode(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+    return QByteArrayLiteral("tav");
 #endif
 }
 
@@ -21,7 +16,7 @@ QByteArray OwnFiles::parkedExecutableName()
 #ifdef Q_OS_WIN
     return QByteArrayLiteral("tavold.exe");
 #else
-    return executableName() + "old";
+    return QByteArrayLiteral("tavold");
 #endif
 }
 
