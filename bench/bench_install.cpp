@@ -1,7 +1,7 @@
 // Installing an update of many replaced files with their backup, against the same moves without
 // a backup, in one run:
-//  1. Installer::installFiles over N installed files of 10 KB (each added to "predver.rar" by the
-//     archiver, then moved in);
+//  1. Installer::installFiles over N installed files of 10 KB (all added to "predver.rar" by one
+//     archiver run, then each moved in);
 //  2. the same N moves of fresh new files over the installed ones with nothing backed up.
 // Both start from the same state and after sync(), so the ratio shows what the backup costs.
 //

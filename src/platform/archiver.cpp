@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -78,4 +79,19 @@ Archiver::Result Archiver::run(const QStringList &arguments)
     if (!result.succeeded() && !said.isEmpty())
         result.errorText += u": "_s + said;
     return result;
+}
+
+QByteArray Archiver::listFileText(const QStringList &paths, QStringList *unlisted)
+{
+    QByteArray text;
+    for (const QString &path : paths) {
+        const QByteArray name = QFile::encodeName(path);
+        if (name.isEmpty() || name.contains('\n') || name.contains('\r') || QFile::decodeName(name) != path) {
+            if (unlisted)
+                unlisted->append(path);
+            continue;
+        }
+        text += name + '\n';
+    }
+    return text;
 }

@@ -30,4 +30,11 @@ struct Result
 // blank stays one argument), and waits for it.
 [[nodiscard]] Result run(const QStringList &arguments);
 
+// The text of a list file (the argument "@<list>") naming the paths, one a line, in the encoding in
+// which the archiver reads list files: the system's 8-bit encoding of file names (UTF-8 on Linux;
+// on Windows the ANSI code page, which the archiver assumes for a list file without a byte order
+// mark). A path that the encoding cannot hold, or that holds a line break, is left out of the text
+// and appended to unlisted: it goes on the command line as an argument of its own.
+[[nodiscard]] QByteArray listFileText(const QStringList &paths, QStringList *unlisted);
+
 } // namespace Archiver

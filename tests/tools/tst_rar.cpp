@@ -176,6 +176,7 @@ private slots:
 
     void updaterCommandLines();
     void addReplacesAndOtherReadersAgree();
+    void addFromLists();
     void archiveName_data();
     void archiveName();
     void addFailures_data();
@@ -510,6 +511,25 @@ void TestRar::addReplacesAndOtherReadersAgree()
     }
 }
 
+void TestRar::addFromLists()
+{
+    // The updater's backup names its paths in a list file: one a line, LF or CRLF, empty lines
+    // skipped, the bytes as they stand (blanks kept, UTF-8 names); lists and paths mix in order.
+    const QString cyrillic = u"\u041f\u0440\u0438\u043c\u0435\u0440.dat"_s;
+    for (const QString &name : {u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s})
+        writeFile(m_root + u'/' + name, name.toUtf8());
+    writeFile(m_root + u"/first.lst"_s, "a.dat\r\n\nsub/b c.dat\r\n" + cyrillic.toUtf8() + '\n');
+    writeFile(m_root + u"/second.lst"_s, "@e.dat");
+    const Run result = rar(m_root,
+        {u"a"_s, u"-r"_s, u"-idcpdq"_s, u"-y"_s, u"predver"_s, u"@first.lst"_s, u"d.dat"_s,
+            u"@second.lst"_s});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"predver.rar"_s});
+    QCOMPARE(listed.out.split(u'\n', Qt::SkipEmptyParts),
+        (QStringList{u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s}));
+}
+
 void TestRar::archiveName_data()
 {
     QTest::addColumn<QString>("given");
@@ -550,6 +570,9 @@ void TestRar::addFailures_data()
         << QByteArray("<none>") << QStringList{u"/etc/hostname"_s, u"../file.dat"_s, u"file.dat"_s} << 1
         << QStringList{u"/etc/hostname: absolute path refused"_s, u"../file.dat: path with \"..\" refused"_s}
         << QStringList{u"file.dat"_s};
+    QTest::newRow("a list that cannot be read adds nothing")
+        << QByteArray("<none>") << QStringList{u"file.dat"_s, u"@missing.lst"_s} << 2
+        << QStringList{u"missing.lst: No such file or directory"_s} << QStringList{};
     QTest::newRow("an archive that is no tar is left alone")
         << QByteArray(2048, 'r') << QStringList{u"file.dat"_s} << 2
         << QStringList{u"predver.rar: not a tar archive"_s} << QStringList{};

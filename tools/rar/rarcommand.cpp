@@ -4,7 +4,9 @@
 #include "tarappender.h"
 #include "targetdirectory.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -13,14 +15,31 @@ void printProblem(const std::string &problem)
     std::fprintf(stderr, "rar: %s\n", problem.c_str());
 }
 
+Result readWhole(const std::string &path, std::string &text)
+{
+    struct Closer
+    {
+        void operator()(std::FILE *file) const { std::fclose(file); }
+    };
+    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return Result::fromErrno(errno);
+    char buffer[16384];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        text.append(buffer, got);
+    return std::ferror(file.get()) ? Result::fromErrno(errno) : Result::success();
+}
+
 } // namespace
 
 std::string_view RarCommand::usage()
 {
     return "usage: rar x [-y] [-idcpdq] ARCHIVE [TARGET/]\n"
-           "       rar a [-r] [-y] [-idcpdq] ARCHIVE PATH...\n"
+           "       rar a [-r] [-y] [-idcpdq] ARCHIVE PATH|@LIST...\n"
            "  x  extract every entry into TARGET/ (default: the current directory)\n"
-           "  a  add or replace PATH in ARCHIVE (\".rar\" appended to a name without extension)\n"
+           "  a  add or replace PATH in ARCHIVE (\".rar\" appended to a name without extension);\n"
+           "     @LIST reads the paths from the file LIST, one per line\n"
            "  -r      take directories along with their contents\n"
            "  -y      answer yes (existing files are always overwritten)\n"
            "  -idcpdq print nothing but errors\n";
@@ -118,8 +137,46 @@ int RarCommand::extract() const
     return report.ok() ? Success : EntryFailed;
 }
 
+std::vector<std::string> RarCommand::listedPaths(std::string_view text)
+{
+    std::vector<std::string> paths;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (!line.empty())
+            paths.emplace_back(line);
+    }
+    return paths;
+}
+
+bool RarCommand::expandedPaths(std::vector<std::string> &paths) const
+{
+    for (const std::string &path : m_paths) {
+        if (!path.starts_with('@') || path.size() == 1) {
+            paths.push_back(path);
+            continue;
+        }
+        const std::string list = path.substr(1);
+        std::string text;
+        if (Result read = readWhole(list, text); !read.ok()) {
+            printProblem(list + ": " + read.reason());
+            return false;
+        }
+        for (std::string &listed : listedPaths(text))
+            paths.push_back(std::move(listed));
+    }
+    return true;
+}
+
 int RarCommand::add() const
 {
+    // Every list is read before the archive is touched: a list that cannot be read adds nothing.
+    std::vector<std::string> paths;
+    if (!expandedPaths(paths))
+        return ArchiveFailed;
     TarAppender appender;
     if (Result opened = appender.open(m_archive); !opened.ok()) {
         printProblem(m_archive + ": " + opened.reason());
@@ -128,7 +185,7 @@ int RarCommand::add() const
     if (!m_quiet)
         appender.setEntryCallback([](const std::string &name) { std::printf("%s\n", name.c_str()); });
     std::vector<std::string> problems;
-    for (const std::string &path : m_paths) {
+    for (const std::string &path : paths) {
         for (std::string &problem : appender.add(path, m_recursive))
             problems.push_back(std::move(problem));
     }

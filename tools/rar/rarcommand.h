@@ -8,8 +8,10 @@
 // The command lines of the stand-in archiver, as the updater calls it:
 //   rar x [switches] ARCHIVE [TARGET/]   extract everything, into TARGET/ or the current directory
 //   rar a [switches] ARCHIVE PATH...     add or replace PATH (-r: with a directory's contents)
-// Switches (-r, -y, -idcpdq) stand anywhere between the command and ARCHIVE. Anything else is a
-// usage error.
+// A PATH written "@LIST" names a list file: one path per line (LF or CRLF, empty lines skipped),
+// each line's bytes the path as it stands, exactly as if given on the command line (the file
+// names' own bytes: UTF-8 here). Switches (-r, -y, -idcpdq) stand anywhere between the command and
+// ARCHIVE. Anything else is a usage error.
 class RarCommand final
 {
 public:
@@ -18,7 +20,7 @@ public:
     // Exit codes.
     static constexpr int Success = 0;
     static constexpr int EntryFailed = 1; // some entries or paths failed, the others were done
-    static constexpr int ArchiveFailed = 2; // the archive could not be read, created or written
+    static constexpr int ArchiveFailed = 2; // the archive or a list could not be read, created or written
     static constexpr int UsageError = 3;
     // x: some entries failed because the disk refused them (full, read-only), the code RAR gives
     // a write error.
@@ -30,6 +32,8 @@ public:
     [[nodiscard]] static std::string_view usage();
     // The archive name as `a` uses it: ".rar" appended when the file name has no extension.
     [[nodiscard]] static std::string withExtension(std::string_view name);
+    // The paths of a list file's text.
+    [[nodiscard]] static std::vector<std::string> listedPaths(std::string_view text);
 
     // Runs the command: errors go to standard error; the entries done to standard output unless quiet.
     [[nodiscard]] int run() const;
@@ -44,6 +48,9 @@ public:
 private:
     int extract() const;
     int add() const;
+    // The PATH arguments with every @LIST replaced by its paths; false (the reason printed) when a
+    // list cannot be read.
+    bool expandedPaths(std::vector<std::string> &paths) const;
 
     Kind m_kind = Kind::Extract;
     bool m_quiet = false;

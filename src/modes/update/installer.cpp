@@ -1,6 +1,7 @@
 #include "modes/update/installer.h"
 
 #include "installation/hostinstallation.h"
+#include "modes/update/updatecheck.h"
 #include "modes/update/updatelog.h"
 #include "modes/update/updateview.h"
 #include "platform/archiver.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;
 
@@ -44,13 +46,27 @@ Installer::Installer(UpdateView &view, UpdateLog &log, QByteArray hostProgram)
 
 Installer::Result Installer::installFiles(const QList<QByteArray> &selected)
 {
-    const QByteArray directory = "UP00" + QByteArray(1, QDir::separator().toLatin1());
-    Result result;
+    const QString directory = UpdateCheck::directory() + QDir::separator();
+    QStringList replaced;
     for (const QByteArray &entry : selected) {
-        if (installFile(directory + entry, entry))
-            ++result.installed;
-        else
-            ++result.failed;
+        const QString to = CodePage::toUnicode(entry);
+        if (needsBackup(directory + to, to, entry))
+            replaced << to;
+    }
+    Result result;
+    // Nothing is replaced before the backup of everything that will be is on the disk.
+    const Archiver::Result backup = replaced.isEmpty() ? Archiver::Result() : backUp(replaced);
+    if (replaced.isEmpty() || backup.succeeded()) {
+        for (const QByteArray &entry : selected) {
+            const QString to = CodePage::toUnicode(entry);
+            if (place(directory + to, to, entry))
+                ++result.installed;
+            else
+                ++result.failed;
+        }
+    } else {
+        notInstalled("BakErr", backupArchive.toLatin1(), backup.errorText);
+        result.failed = int(selected.size());
     }
     m_log.writeNumberLine(catalogText("Per%d"), result.installed);
     if (result.failed > 0)
@@ -65,23 +81,49 @@ bool Installer::installFile(QByteArrayView source, QByteArrayView destination)
 {
     const QString from = CodePage::toUnicode(source);
     const QString to = CodePage::toUnicode(destination);
-    // Checked before anything is backed up or parked: either would fail the move afterwards.
+    if (needsBackup(from, to, destination)) {
+        const Archiver::Result backup = backUp({to});
+        if (!backup.succeeded())
+            return notInstalled("BakErr", destination, backup.errorText);
+    }
+    return place(from, to, destination);
+}
+
+bool Installer::needsBackup(const QString &source, const QString &destination, QByteArrayView name)
+{
+    const QFileInfo target(destination);
+    return !OwnFiles::isNeverBackedUp(name) && isThere(source) && isThere(destination)
+        && !(target.isDir() && !target.isSymLink());
+}
+
+Archiver::Result Installer::backUp(const QStringList &paths)
+{
+    // Outside the installation, so that a kill leaves nothing there; removed with the object.
+    QTemporaryFile list(QDir::temp().filePath(u"tav-backup-XXXXXX.lst"_s));
+    QStringList unlisted;
+    const QByteArray text = Archiver::listFileText(paths, &unlisted);
+    if (!list.open() || list.write(text) != text.size() || !list.flush()) {
+        Archiver::Result failed;
+        failed.errorText = list.fileName() + u": "_s + list.errorString();
+        return failed;
+    }
+    list.close();
+    const QString listArgument = u'@' + QDir::toNativeSeparators(list.fileName());
+    return runArchiver(
+        QStringList{u"a"_s, u"-r"_s, u"-idcpdq"_s, u"-y"_s, u"predver"_s, listArgument} + unlisted);
+}
+
+bool Installer::place(const QString &from, const QString &to, QByteArrayView destination)
+{
+    // Checked before anything is parked: it would fail the move afterwards.
     if (!isThere(from))
         return notInstalled("MovErr", destination, u"the new file is missing"_s);
     const QFileInfo target(to);
     if (target.isDir() && !target.isSymLink())
         return notInstalled("MovErr", destination, u"a directory of that name is in the way"_s);
-
-    if (isThere(to)) {
-        if (!OwnFiles::isNeverBackedUp(destination)) {
-            const Archiver::Result backup
-                = runArchiver({u"a"_s, u"-r"_s, u"-idcpdq"_s, u"-y"_s, u"predver"_s, to});
-            if (!backup.succeeded())
-                return notInstalled("BakErr", destination, backup.errorText);
-        }
-        if (destination.toByteArray().compare(OwnFiles::executableName(), Qt::CaseInsensitive) == 0)
-            return replaceExecutable(from, to, destination);
-    }
+    if (isThere(to)
+        && destination.toByteArray().compare(OwnFiles::executableName(), Qt::CaseInsensitive) == 0)
+        return replaceExecutable(from, to, destination);
     const FileReplacement::Result moved = FileReplacement::replace(from, to);
     if (!moved.ok)
         return notInstalled("MovErr", destination, moved.errorText);

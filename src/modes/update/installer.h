@@ -15,12 +15,13 @@ struct Result;
 }
 
 // Moves the files an update selected from "UP00" into the installation (the current directory),
-// each replaced file first added to the backup archive "predver.rar", the running executable
+// the files they replace first added to the backup archive "predver.rar", the running executable
 // parked under its "old" name; and brings the previous version back from that backup.
 //
-// A file whose backup or move fails is not installed: the installed file stays as it was, the
-// new one stays in "UP00", and the log view and the update log say so. Each archiver run marks
-// the view busy while it lasts.
+// An update backs up every file it will replace in one archiver run, before the first file is
+// replaced: when that run fails, nothing is installed. A file whose move fails is not installed:
+// the installed file stays as it was, the new one stays in "UP00", and the log view and the
+// update log say so. Each archiver run marks the view busy while it lasts.
 class Installer final
 {
 public:
@@ -32,18 +33,27 @@ public:
         int failed = 0;
     };
 
-    // Installs every entry (a path relative to "UP00" and to the installation) in order, then the
-    // count line, the closing box ("IsNew", or "NePer" when some files were not installed) and
-    // the "+" date lines. The caller then uploads the log and refreshes the backup button.
+    // Backs up what the entries (paths relative to "UP00" and to the installation) will replace,
+    // then installs every entry in order; then the count line, the closing box ("IsNew", or
+    // "NePer" when some files were not installed) and the "+" date lines. The caller then uploads
+    // the log and refreshes the backup button.
     Result installFiles(const QList<QByteArray> &selected);
-    // One file: source "UP00/<entry>" (platform separator), destination the entry. True when the
-    // destination now holds the new file.
+    // One file, with its own backup run: source "UP00/<entry>" (platform separator), destination
+    // the entry. True when the destination now holds the new file.
     bool installFile(QByteArrayView source, QByteArrayView destination);
     // The "ReBak" button: restores "predver.rar" into the installation. The archive is deleted
     // only when the archiver restored all of it; otherwise it is kept and the failure is shown.
     void restoreBackup();
 
 private:
+    // Whether the destination is a file that the move of source will replace and that the backup
+    // must hold first.
+    [[nodiscard]] static bool needsBackup(
+        const QString &source, const QString &destination, QByteArrayView name);
+    // One archiver run that adds the paths to "predver.rar", named in a list file.
+    Archiver::Result backUp(const QStringList &paths);
+    // Moves source in (parking the running executable); no backup.
+    bool place(const QString &source, const QString &destination, QByteArrayView name);
     // Parks the running executable, moves the new one in, and puts the old one back when that fails.
     bool replaceExecutable(const QString &source, const QString &destination, QByteArrayView name);
     Archiver::Result runArchiver(const QStringList &arguments);

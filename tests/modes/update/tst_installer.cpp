@@ -9,6 +9,7 @@
 #include "platform/ownfiles.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
+#include "support/codepage.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -36,6 +37,8 @@ private slots:
     void installOne();
     void twoUpdatesThenRestore();
     void countsWithFailuresAndNoCatalog();
+    void oneBackupRunBeforeAnyReplacement_data();
+    void oneBackupRunBeforeAnyReplacement();
     void restoreFailures_data();
     void restoreFailures();
 
@@ -388,6 +391,82 @@ void TestInstaller::countsWithFailuresAndNoCatalog()
     QCOMPARE(lines.mid(2),
         (QList<QByteArray>{
             "Per1", "NePer1", "+ " + OwnFiles::executableName() + " - No", "+ kora10.exe -x - No", ""}));
+}
+
+void TestInstaller::oneBackupRunBeforeAnyReplacement_data()
+{
+    QTest::addColumn<QString>("archiver");
+    QTest::addColumn<QList<QByteArray>>("selected"); // code page 1251
+    QTest::addColumn<int>("runs");
+
+    const QList<QByteArray> mixed{"a.dat", "sub/b.dat", "new.dat", "tav.t", "\xcf\xf0\xe8.dat"};
+    QTest::newRow("every replaced file in one run") << u"real"_s << mixed << 1;
+    QTest::newRow("failing archiver: nothing installed") << u"failing"_s << mixed << 1;
+    QTest::newRow("killed archiver: nothing installed") << u"killed"_s << mixed << 1;
+    QTest::newRow("nothing to back up: no run") << u"real"_s << QList<QByteArray>{"new.dat", "tav.t"} << 0;
+}
+
+// An update backs up everything it replaces in one archiver run, made before the first file is
+// replaced; when that run fails nothing is installed, new files included, and the run's list of
+// paths is left nowhere.
+void TestInstaller::oneBackupRunBeforeAnyReplacement()
+{
+    QFETCH(QString, archiver);
+    QFETCH(QList<QByteArray>, selected);
+    QFETCH(int, runs);
+
+    const QString cyrillic = u"\u041f\u0440\u0438.dat"_s;
+    const Files before{{u"a.dat"_s, "old a"}, {u"sub/b.dat"_s, "old b"}, {u"tav.t"_s, "old catalog"},
+        {cyrillic, "old cyrillic"}};
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY(write(it.key(), it.value(), installedBefore));
+    for (const QByteArray &entry : selected)
+        QVERIFY(write(u"UP00/"_s + CodePage::toUnicode(entry), "new"));
+    setArchiver(archiver);
+    // Each run of the archiver notes its arguments, its list and what a.dat held at that moment.
+    QTemporaryDir record;
+    QVERIFY(QFile::rename(u"rar"_s, u".rar-wrapped"_s));
+    const QString runsFile = record.filePath(u"runs"_s);
+    QVERIFY(write(u"rar"_s,
+        "#!/bin/sh\n{ echo \"run $*\"; for a; do case $a in @*) cat \"${a#@}\";; esac; done;"
+        " echo \"a.dat: $(cat a.dat)\"; } >> '"
+            + runsFile.toUtf8() + "'\nexec ./.rar-wrapped \"$@\"\n"));
+    QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QStringList temporaryBefore = QDir::temp().entryList({u"tav-backup-*"_s});
+    const Files installation = filesIn(u"."_s);
+
+    RecordingUpdateView view;
+    UpdateLog log("00000.log");
+    const Installer::Result result = Installer(view, log, "kora10.exe").installFiles(selected);
+
+    const QList<QByteArray> runLines = read(runsFile).split('\n');
+    QCOMPARE(read(runsFile).count("run a -r -idcpdq -y predver @"), runs);
+    if (runs > 0) {
+        QCOMPARE(
+            runLines.mid(1, 4), (QList<QByteArray>{"a.dat", "sub/b.dat", cyrillic.toUtf8(), "a.dat: old a"}));
+    }
+    QCOMPARE(QDir::temp().entryList({u"tav-backup-*"_s}), temporaryBefore);
+    const bool ok = archiver == u"real";
+    QCOMPARE(result.installed, ok ? selected.size() : 0);
+    QCOMPARE(result.failed, ok ? 0 : selected.size());
+    QCOMPARE(boxText(), Catalog::displayText(ok ? "IsNew" : "NePer"));
+    if (ok) {
+        for (const QByteArray &entry : selected)
+            QCOMPARE(read(CodePage::toUnicode(entry)), "new"_ba);
+        QCOMPARE(backupContents().keys(),
+            runs ? (QStringList{u"a.dat"_s, u"sub/b.dat"_s, cyrillic}) : QStringList{});
+        return;
+    }
+    Files now = filesIn(u"."_s);
+    now.remove(u"00000.log"_s);
+    now.remove(u"taw.tax"_s);
+    QCOMPARE(now, installation);
+    QCOMPARE(view.lines.size(), 1);
+    QVERIFY2(view.lines.first().startsWith("red: " + text("BakErr") + " predver.rar - "),
+        view.lines.first().constData());
+    QCOMPARE(read(u"00000.log"_s).split('\n').mid(0, 3),
+        (QList<QByteArray>{view.lines.first().mid(5), text("Per%d").replace("%d", "0"),
+            text("NePer%d").replace("%d", QByteArray::number(selected.size()))}));
 }
 
 void TestInstaller::restoreFailures_data()
