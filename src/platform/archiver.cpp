@@ -60,6 +60,16 @@ Archiver::Result Archiver::run(const QStringList &arguments)
     process.start();
     if (!ended && process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the application is told to quit, and after that every new loop
+    // returns at once. The archiver's work is not cut off for that, nor taken for done: the wait
+    // goes on, without events, until it has really ended.
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(-1)
+        && process.state() != QProcess::NotRunning) {
+        Result result;
+        result.started = true;
+        result.errorText = u"the wait for %1 ended while it was still running"_s.arg(programName);
+        return result;
+    }
 
     Result result;
     if (process.error() == QProcess::FailedToStart) {

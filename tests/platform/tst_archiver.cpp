@@ -4,6 +4,7 @@
 #include "platform/archiver.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +22,8 @@ private slots:
     void run_data();
     void run();
     void eventsGoOnWhileItRuns();
+    void quitDuringTheWait_data();
+    void quitDuringTheWait();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -126,6 +129,39 @@ void TestArchiver::eventsGoOnWhileItRuns()
     const Archiver::Result result = Archiver::run({u"x"_s});
     QVERIFY(result.succeeded());
     QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+void TestArchiver::quitDuringTheWait_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("ends well") << "exit 0"_ba << 0;
+    QTest::newRow("ends with an error") << "exit 2"_ba << 2;
+    QTest::newRow("killed") << "kill -KILL $$"_ba << -1;
+}
+
+// An application told to quit while the archiver works (the last window closed) ends the wait's
+// event loop, and every later one at once: the result is still the archiver's own, after it ended.
+void TestArchiver::quitDuringTheWait()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(int, exitCode);
+
+    QVERIFY(writeProgram("#!/bin/sh\nsleep 0.4\n" + ending + '\n'));
+    for (int run = 0; run < 2; ++run) {
+        QTimer::singleShot(50, qApp, &QCoreApplication::quit);
+        QElapsedTimer clock;
+        clock.start();
+        const Archiver::Result result = Archiver::run({u"x"_s});
+        QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.crashed, exitCode < 0);
+        QCOMPARE(result.succeeded(), exitCode == 0);
+    }
+    // The application's loop starts afresh, so that the next test's loops run again.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
 }
 
 QTEST_MAIN(TestArchiver)

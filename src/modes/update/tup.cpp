@@ -192,18 +192,51 @@ void TUp::Knop()
         {
             {"Nel", [] { WidgetHelpers::openWebSite(Deployment::webSite); }},
             {"New", [this] { startUpdate(); }},
-            {"ReBak", [this] { Installer(*this, m_log, m_hostProgram).restoreBackup(); }},
-            {"InfUp", [this] { m_log.showHistory(*this); }},
+            {"ReBak",
+                [this] {
+                    if (!refusedWhileRunning())
+                        Installer(*this, m_log, m_hostProgram).restoreBackup();
+                }},
+            {"InfUp",
+                [this] {
+                    if (!refusedWhileRunning())
+                        m_log.showHistory(*this);
+                }},
             {"ReMain", [this] { close(); }},
             {"Lumida", [] { WidgetHelpers::openWebSite(Deployment::webSite2); }},
         });
 }
 
+bool TUp::refusedWhileRunning()
+{
+    // The update directory, the FTP connection, the backup and the log view belong to the run
+    // that goes on.
+    if (!isRunning())
+        return false;
+    Diagnostics::warning("UpBusy");
+    return true;
+}
+
+void TUp::reject()
+{
+    // Every way of closing the window ends here (the title bar's button, Alt+F4, Escape, "ReMain").
+    // A run stopped in the middle would cut the archiver's work or leave the installation half
+    // updated, so the window stays until the run has ended, and says so.
+    if (isRunning()) {
+        logLine(text("UpClose"), Qt::red);
+        return;
+    }
+    QDialog::reject();
+}
+
 void TUp::startUpdate()
 {
-    // The update directory, the FTP connection and the log belong to the run that goes on.
-    if (isRunning()) {
-        Diagnostics::warning("UpBusy");
+    if (refusedWhileRunning())
+        return;
+    // The name becomes a path in "UP00" and on the site: it must not lead out of either.
+    if (!UpdateCheck::isPlainFileName(m_archiveName)) {
+        logLine(text("BadUF") + " '" + m_archiveName + '\'', Qt::red);
+        Diagnostics::warning("BadUF");
         return;
     }
     if (!Archiver::isPresent()) {
@@ -279,9 +312,8 @@ void TUp::upDoneFile(bool error)
                 + QStringLiteral(": ") + m_ftp.localErrorString());
             return;
         }
-        logLine("Error " + QByteArray::number(int(m_ftp.error())) + ' '
-                + CodePage::fromUnicode(m_ftp.errorString()),
-            Qt::red);
+        // The server's or the system's words; the client's error number means nothing to the user.
+        logLine("Error: " + CodePage::fromUnicode(m_ftp.errorString()), Qt::red);
         attemptFailed();
         return;
     }

@@ -5,6 +5,7 @@
 #include "modes/update/updateview.h"
 #include "platform/ftp/ftpclient.h"
 #include "platform/ftp/updatesites.h"
+#include "platform/installationlock.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -25,10 +26,12 @@ class QTextEdit;
 // "Vib" (automatic choice of the update site, or one site of "Saits"), and below them the log view
 // of what happened and a progress bar while the archive downloads.
 //
-// One update runs at a time, from "New" until the log has been uploaded; a second "New" meanwhile
-// is refused. In automatic mode a download that fails is tried once more on the second site of
-// the list; a site the user chose is tried once. In a build with the maker's public key, an
-// archive whose signature does not hold counts as a failed download.
+// One update runs at a time, from "New" until the log has been uploaded; meanwhile a second "New",
+// "ReBak" and "InfUp" are refused with a box, and closing the window is refused with a line in the
+// log view. One window per installation: the entry point holds a lock for the window's life. In
+// automatic mode a download that fails is tried once more on the second site of the list; a site
+// the user chose is tried once. In a build with the maker's public key, an archive whose signature
+// does not hold counts as a failed download.
 class TUp final : public QDialog, public UpdateView
 {
     Q_OBJECT
@@ -37,6 +40,9 @@ public:
     // updateFile is the "UF" value, hostProgram the program line as the entry point starts it.
     TUp(QByteArrayView updateFile, QByteArrayView hostProgram);
     ~TUp() override;
+
+    // The installation's lock, kept until the window goes.
+    void holdLock(std::unique_ptr<InstallationLock> lock) { m_lock = std::move(lock); }
 
     [[nodiscard]] QByteArray archiveName() const { return m_archiveName; }
     [[nodiscard]] QByteArray logName() const { return m_log.fileName(); }
@@ -55,6 +61,9 @@ public:
     void setBusy(bool busy) override;
     [[nodiscard]] QWidget *window() override { return this; }
 
+    // Closes the window, except while a run goes on: then the log view says it closes afterwards.
+    void reject() override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -66,6 +75,8 @@ public slots:
     void Status();
 
 private:
+    // "UpBusy" while a run goes on: true when the button's action must not happen.
+    bool refusedWhileRunning();
     void startUpdate();
     void startAttempt();
     void attemptFailed();
@@ -80,6 +91,7 @@ private:
     void endLogBatch();
     [[nodiscard]] int siteNumberOf(int attempt) const;
 
+    std::unique_ptr<InstallationLock> m_lock;
     QByteArray m_archiveName;
     UpdateLog m_log;
     QByteArray m_hostProgram;

@@ -96,6 +96,11 @@ QByteArray UpdateCheck::archiveName(QByteArrayView updateFile)
     return ("ko" + updateFile.toByteArray() + ".rar").left(nameCapacity);
 }
 
+bool UpdateCheck::isPlainFileName(QByteArrayView name)
+{
+    return !name.contains('/') && !name.contains('\\') && !name.contains(':') && !name.contains("..");
+}
+
 QString UpdateCheck::directory()
 {
     return updateDirectoryName;

@@ -22,6 +22,10 @@ inline constexpr qint64 toleranceSeconds = 3600;
 // The "UF" value when it contains "rar" (cut to 19 characters), else "ko<UF>.rar".
 [[nodiscard]] QByteArray archiveName(QByteArrayView updateFile);
 
+// False for a name that could lead out of "UP00" (or, on the site, out of "/UPDATE"): one with a
+// "/", a "\", a ":" (a drive or a stream on Windows) or "..".
+[[nodiscard]] bool isPlainFileName(QByteArrayView name);
+
 // "UP00", and the path of a name inside it with the platform's separator.
 [[nodiscard]] QString directory();
 [[nodiscard]] QString pathInside(QByteArrayView name);

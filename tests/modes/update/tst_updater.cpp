@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMetaMethod>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -134,6 +135,12 @@ private slots:
     void inputWhileUnpackingIsDropped();
     void signedUpdates_data();
     void signedUpdates();
+    void closingDuringRun_data();
+    void closingDuringRun();
+    void oneUpdaterPerInstallation_data();
+    void oneUpdaterPerInstallation();
+    void updateNameLeadingOutside_data();
+    void updateNameLeadingOutside();
 
 private:
     // The shipped catalog behind lines that take precedence.
@@ -401,8 +408,13 @@ void TestUpdater::sites()
     }
     QCOMPARE(named, attempts);
     QCOMPARE(lines.filter(u"red: "_s + shown("NoSait")).size(), refused);
-    QCOMPARE(
-        lines.filter(u"red: Error "_s).size(), qsizetype(attempts.size() - refused - (served >= 0 ? 1 : 0)));
+    // A failed attempt says what failed in the client's or the server's words, never the client's
+    // error number.
+    const QStringList errors = lines.filter(u"red: Error"_s);
+    QCOMPARE(errors.size(), qsizetype(attempts.size() - refused - (served >= 0 ? 1 : 0)));
+    for (const QString &error : errors)
+        QVERIFY2(
+            QRegularExpression(u"^red: Error: [A-Z][a-z]+ .+"_s).match(error).hasMatch(), qPrintable(error));
 
     for (int site = 0; site < 3; ++site) {
         const QStringList commands = m_sites[site]->server().commands().mid(commandsBefore[site]);
@@ -654,7 +666,7 @@ void TestUpdater::stalledSiteIsLeft()
     QCOMPARE(readFile(u"data.dat"_s), "new data 1"_ba);
     const QStringList lines = viewLines(*dialog);
     QCOMPARE(lines.filter(u"darkBlue: "_s).size(), 2);
-    QCOMPARE(lines.filter(u"red: Error "_s).size(), 1);
+    QCOMPARE(lines.filter(u"red: Error: "_s).size(), 1);
 }
 
 void TestUpdater::secondNewWhileDownloading()
@@ -835,6 +847,176 @@ void TestUpdater::signedUpdates()
     } else {
         QVERIFY(lines.filter(shown("SigOk")).isEmpty());
     }
+}
+
+void TestUpdater::closingDuringRun_data()
+{
+    QTest::addColumn<QString>("stage");
+
+    for (const char *stage : {"download", "unpack", "backup", "after the backup", "upload"})
+        QTest::newRow(stage) << QString::fromLatin1(stage);
+}
+
+// Closing the window (the title bar's button, Alt+F4 and "ReMain" all close it) at any stage of a
+// run is refused with a line in the log view, and so are "InfUp" and "ReBak"; the run goes on to
+// its end, and then the window closes.
+void TestUpdater::closingDuringRun()
+{
+    QFETCH(QString, stage);
+
+    // A slow site, so that the download and the upload take a moment; a slow archiver for its steps.
+    UpdateSiteServer slow(u"tavsite0"_s, u"secret-0"_s);
+    slow.server().setRateLimit(400'000);
+    QVERIFY2(slow.start(), qPrintable(slow.lastError()));
+    QList<UpdateFile> files{{u"data.dat"_s, "new data 0", newerTime}};
+    if (stage == u"download")
+        files << UpdateFile{u"large.dat"_s, QByteArray(600'000, 'l'), newerTime};
+    QVERIFY(slow.putArchive(u"ko10.rar"_s, files));
+    pointSiteAt(0, slow.url());
+    if (stage == u"upload")
+        QVERIFY(writeFile(u"00000.log"_s, QByteArray(1'200'000, '-') + '\n', installedTime));
+    QTemporaryDir marks;
+    QVERIFY(QFile::remove(u"rar"_s));
+    QVERIFY(writeFile(u"rar"_s,
+        "#!/bin/sh\nm='" + marks.path().toUtf8()
+            + "'\ntouch \"$m/$1\"\nsleep 0.4\n" TAV_BIN_DIR
+              "/rar \"$@\"\ncode=$?\ntouch \"$m/$1-done\"\nsleep 0.4\nexit $code\n",
+        QDateTime::currentDateTime()));
+    QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // A backup marker, so that "ReBak" is enabled.
+    QVERIFY(QDir().mkdir(u"BK00"_s));
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    const auto reached = [&] {
+        if (stage == u"download")
+            return QFileInfo::exists(u"UP00/.ko10.rar.part"_s);
+        if (stage == u"upload")
+            return recordedTexts().contains(Catalog::displayText("IsNew"));
+        const QString mark = stage == u"unpack" ? u"x"_s : stage == u"backup" ? u"a"_s : u"a-done"_s;
+        return QFileInfo::exists(marks.filePath(mark));
+    };
+    bool tried = false;
+    bool closed = true;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (tried || !reached())
+            return;
+        tried = true;
+        QVERIFY(dialog->isRunning());
+        closed = dialog->close();
+        dialog->findChild<QPushButton *>(u"InfUp"_s)->click();
+        dialog->findChild<QPushButton *>(u"ReBak"_s)->click();
+    });
+    poll.start(5);
+    runUpdate(*dialog);
+    QVERIFY(tried);
+    QVERIFY(!closed);
+    QVERIFY(dialog->isVisible());
+
+    // The run went on to its end: installed, and the whole log on the site.
+    QCOMPARE(readFile(u"data.dat"_s), "new data 0"_ba);
+    QCOMPARE(slow.uploadedLog(u"00000.log"_s), readFile(u"00000.log"_s));
+    QCOMPARE(filesIn(u"UP00"_s).filter(u".part"_s), QStringList());
+    const QStringList lines = viewLines(*dialog);
+    QCOMPARE(lines.filter(shown("UpClose")), QStringList{u"red: "_s + shown("UpClose")});
+    // The history did not replace the protocol of the run.
+    QCOMPARE(lines.first(), u"blue: "_s + shown("ProtLi"));
+    QCOMPARE(lines.filter(u"blue: "_s).size(), 1);
+    QCOMPARE(recordedTexts().count(Catalog::displayText("UpBusy")), 2);
+    QVERIFY(QFileInfo(u"BK00"_s).isDir());
+    // Once the run has ended the window closes.
+    QVERIFY(dialog->close());
+    QVERIFY(!dialog->isVisible());
+}
+
+void TestUpdater::oneUpdaterPerInstallation_data()
+{
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("another window of this process") << u"window"_s << false;
+    QTest::newRow("another process") << u"process"_s << false;
+    QTest::newRow("a process that was killed") << u"killed"_s << true;
+    QTest::newRow("a window that has gone") << u"gone"_s << true;
+}
+
+// A second updater in the same installation says so in a box and ends without changing anything;
+// the lock goes with its holder, a killed one too.
+void TestUpdater::oneUpdaterPerInstallation()
+{
+    QFETCH(QString, holder);
+    QFETCH(bool, opens);
+
+    std::unique_ptr<TUp> first;
+    QProcess other;
+    QTemporaryDir marks;
+    if (holder == u"window" || holder == u"gone") {
+        first = openDialog();
+        QVERIFY(first);
+        if (holder == u"gone")
+            first.reset();
+    } else {
+        const QString held = marks.filePath(u"held"_s);
+        other.start(u"/usr/bin/python3"_s,
+            {u"-c"_s,
+                u"import fcntl, sys, time\nf = open('tavup.lck', 'a')\nfcntl.flock(f, fcntl.LOCK_EX)\n"
+                "open(sys.argv[1], 'w').close()\ntime.sleep(60)\n"_s,
+                held});
+        QTRY_VERIFY(QFileInfo::exists(held));
+        if (holder == u"killed") {
+            other.kill();
+            QVERIFY(other.waitForFinished());
+        }
+    }
+    QStringList before = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QByteArray log = readFile(u"taw.tax"_s);
+
+    std::unique_ptr<QWidget> second = Modes::startUpdaterDialog("10", "1.0", "kora10.exe");
+    QCOMPARE(bool(second), opens);
+    if (opens) {
+        QVERIFY(recordedTexts().isEmpty());
+        QVERIFY(QFileInfo::exists(u"tavup.lck"_s));
+        second.reset();
+        // A normal end leaves no lock behind.
+        QVERIFY(!QFileInfo::exists(u"tavup.lck"_s));
+        return;
+    }
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("UpLock")});
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QCOMPARE(readFile(u"taw.tax"_s), log);
+    other.kill();
+    other.waitForFinished();
+}
+
+void TestUpdater::updateNameLeadingOutside_data()
+{
+    QTest::addColumn<QByteArray>("updateFile");
+
+    QTest::newRow("parent directory") << "../ko10.rar"_ba;
+    QTest::newRow("subdirectory") << "sub/ko10.rar"_ba;
+    QTest::newRow("backslash") << "..\\ko10.rar"_ba;
+    QTest::newRow("a number with two dots") << ".."_ba;
+    QTest::newRow("a drive") << "C:ko10.rar"_ba;
+}
+
+// An update name that could put the archive outside "UP00", or fetch it from outside "/UPDATE", is
+// refused before anything happens.
+void TestUpdater::updateNameLeadingOutside()
+{
+    QFETCH(QByteArray, updateFile);
+
+    std::unique_ptr<QWidget> window = Modes::startUpdaterDialog(updateFile, "1.0", "kora10.exe");
+    auto *dialog = qobject_cast<TUp *>(window.get());
+    QVERIFY(dialog);
+    const qsizetype commandsBefore = m_sites[0]->server().commands().size();
+    runUpdate(*dialog);
+    QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("BadUF")});
+    QCOMPARE(viewLines(*dialog).last(),
+        u"red: "_s + shown("BadUF") + u" '"_s + QString::fromLatin1(dialog->archiveName()) + u'\'');
+    QVERIFY(!QFileInfo::exists(u"UP00"_s));
+    QCOMPARE(m_sites[0]->server().commands().size(), commandsBefore);
+    QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
 }
 
 QTEST_MAIN(TestUpdater)
