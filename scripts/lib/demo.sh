@@ -59,7 +59,8 @@ demo_update_archive() {
 
 # A demo installation in $1, in language $2 (ru or en: the English catalog copied in as tav.t):
 # settings, an ephemeris directory, another installation to take over from, a text to export, the
-# archiver and older copies of the update's files.
+# archiver, older copies of the update's files, a copy of tav and a stand-in for the host program
+# kora10.exe (a script that says it was started), so the update log dates both.
 demo_installation() {
   local inst=$1 lang=$2
   rm -rf "$inst" && mkdir -p "$inst/ephe" "$inst/other" "$inst/help" "$inst/atlas"
@@ -76,6 +77,10 @@ demo_installation() {
   printf 'Zodiac, edition 9\n' > "$inst/zodiac.dat"
   touch -d '-2 days' "$inst/help/kora.hlp" "$inst/atlas/towns.dat" "$inst/zodiac.dat"
   cp "$demo/bin/rar" "$inst/rar"
+  cp "$demo/bin/tav" "$inst/tav"
+  printf '#!/bin/sh\necho "kora10.exe, the host program (a stand-in), started in $PWD"\n' > "$inst/kora10.exe"
+  chmod +x "$inst/kora10.exe"
+  touch -d '-2 days' "$inst/tav" "$inst/kora10.exe"
   if [ "$lang" = en ]; then cp "$demo/bin/tav.en.t" "$inst/tav.t"; fi
 }
 
@@ -157,7 +162,7 @@ demo_title() {
 demo_update_shots() {
   local out=$1 lang=$2 pid id main
   main=$(demo_title main "$lang" '***')
-  "$demo/bin/tav" UF=10 "P= " &
+  "$demo/bin/tav" UF=10 P=kora10.exe &
   pid=$!
   demo_pids+=("$pid")
   id=$(demo_window "$main")
