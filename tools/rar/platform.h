@@ -72,4 +72,9 @@ struct FileStatus
 [[nodiscard]] Result syncDirectory(const std::string &directory);
 void removeFile(const std::string &path);
 
+// The text of a list file ("@LIST") in UTF-8, from its bytes as the archiver reads them: here the
+// bytes as they stand (file names are bytes); on Windows, a list without a UTF-8 byte order mark is
+// in the ANSI code page, as the Windows archiver reads it. A UTF-8 byte order mark is dropped.
+[[nodiscard]] std::string listText(std::string bytes);
+
 } // namespace Platform

@@ -212,4 +212,11 @@ void removeFile(const std::string &path)
     ::unlink(path.c_str());
 }
 
+std::string listText(std::string bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.erase(0, 3);
+    return bytes;
+}
+
 } // namespace Platform

@@ -283,4 +283,15 @@ void removeFile(const std::string &path)
     ::DeleteFileW(wide(path).c_str());
 }
 
+std::string listText(std::string bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return bytes.substr(3);
+    const int size
+        = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return utf8(text.c_str());
+}
+
 } // namespace Platform

@@ -1,12 +1,13 @@
 #include "rarcommand.h"
 
 #include "archiveextractor.h"
+#include "platform.h"
 #include "tarappender.h"
 #include "targetdirectory.h"
+#include "uniquefd.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -15,20 +16,20 @@ void printProblem(const std::string &problem)
     std::fprintf(stderr, "rar: %s\n", problem.c_str());
 }
 
-Result readWhole(const std::string &path, std::string &text)
+// The list file's text in UTF-8, read through the platform like every other path.
+Result readList(const std::string &path, std::string &text)
 {
-    struct Closer
-    {
-        void operator()(std::FILE *file) const { std::fclose(file); }
-    };
-    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    const UniqueFd fd(Platform::openForReading(path));
+    if (!fd.isValid())
         return Result::fromErrno(errno);
-    char buffer[16384];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        text.append(buffer, got);
-    return std::ferror(file.get()) ? Result::fromErrno(errno) : Result::success();
+    Platform::FileStatus status;
+    if (Result found = Platform::fileStatus(fd.get(), status); !found.ok())
+        return found;
+    std::string bytes(status.size, '\0');
+    if (Result read = Platform::readAt(fd.get(), bytes.data(), bytes.size(), 0); !read.ok())
+        return read;
+    text = Platform::listText(std::move(bytes));
+    return Result::success();
 }
 
 } // namespace
@@ -161,7 +162,7 @@ bool RarCommand::expandedPaths(std::vector<std::string> &paths) const
         }
         const std::string list = path.substr(1);
         std::string text;
-        if (Result read = readWhole(list, text); !read.ok()) {
+        if (Result read = readList(list, text); !read.ok()) {
             printProblem(list + ": " + read.reason());
             return false;
         }

@@ -9,9 +9,9 @@
 //   rar x [switches] ARCHIVE [TARGET/]   extract everything, into TARGET/ or the current directory
 //   rar a [switches] ARCHIVE PATH...     add or replace PATH (-r: with a directory's contents)
 // A PATH written "@LIST" names a list file: one path per line (LF or CRLF, empty lines skipped),
-// each line's bytes the path as it stands, exactly as if given on the command line (the file
-// names' own bytes: UTF-8 here). Switches (-r, -y, -idcpdq) stand anywhere between the command and
-// ARCHIVE. Anything else is a usage error.
+// each line the path as if given on the command line; the text is the file names' own bytes here,
+// the ANSI code page on Windows (Platform::listText), as the Windows archiver reads a list file. Switches
+// (-r, -y, -idcpdq) stand anywhere between the command and ARCHIVE. Anything else is a usage error.
 class RarCommand final
 {
 public:
