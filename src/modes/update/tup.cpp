@@ -223,7 +223,11 @@ void TUp::reject()
     // A run stopped in the middle would cut the archiver's work or leave the installation half
     // updated, so the window stays until the run has ended, and says so.
     if (isRunning()) {
+        // Written between two steps of the run: the next line of the run that keeps the colour of
+        // the line before it ("RarSus") keeps that of its own step.
+        const QColor colour = m_logView->textColor();
         logLine(text("UpClose"), Qt::red);
+        m_logView->setTextColor(colour);
         return;
     }
     QDialog::reject();

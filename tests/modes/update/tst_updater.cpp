@@ -920,6 +920,8 @@ void TestUpdater::closingDuringRun()
     QCOMPARE(filesIn(u"UP00"_s).filter(u".part"_s), QStringList());
     const QStringList lines = viewLines(*dialog);
     QCOMPARE(lines.filter(shown("UpClose")), QStringList{u"red: "_s + shown("UpClose")});
+    // The line between the steps does not colour the line after it that keeps its step's colour.
+    QVERIFY2(lines.contains(u"green: "_s + shown("RarSus")), qPrintable(lines.join(u'\n')));
     // The history did not replace the protocol of the run.
     QCOMPARE(lines.first(), u"blue: "_s + shown("ProtLi"));
     QCOMPARE(lines.filter(u"blue: "_s).size(), 1);
