@@ -16,6 +16,8 @@ first line of standard output once it accepts connections, and serves until it i
   --stall-after-login              the control connection goes silent once a login succeeded:
                                    commands are still read (and logged) but never answered
   --rate BYTES                     every data connection moves at most that many bytes a second
+  --refuse-rest                    REST is answered "502 Command not implemented", as by a server
+                                   that cannot resume
 """
 
 import argparse
@@ -38,6 +40,7 @@ def main():
     parser.add_argument("--stall-after", type=int, default=-1)
     parser.add_argument("--stall-after-login", action="store_true")
     parser.add_argument("--rate", type=int, default=0)
+    parser.add_argument("--refuse-rest", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -112,6 +115,12 @@ def main():
             if self.silent:
                 return None
             return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+        def ftp_REST(self, line):
+            if args.refuse_rest:
+                self.respond("502 Command not implemented.")
+                return
+            FTPHandler.ftp_REST(self, line)
 
         def handle_auth_success(self, home, password, msg_login):
             FTPHandler.handle_auth_success(self, home, password, msg_login)

@@ -45,6 +45,8 @@ bool FtpTestServer::start()
         arguments << QStringLiteral("--stall-after-login");
     if (m_rateLimit > 0)
         arguments << QStringLiteral("--rate") << QString::number(m_rateLimit);
+    if (m_refuseRest)
+        arguments << QStringLiteral("--refuse-rest");
 
     // The server resolves paths against its working directory, which a test may have removed.
     m_process.setWorkingDirectory(m_workDir.path());

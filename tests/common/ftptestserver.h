@@ -42,6 +42,8 @@ public:
     void setStallAfterLogin(bool stall) { m_stallAfterLogin = stall; }
     // Every data connection moves at most that many bytes a second; 0 (the default): no limit.
     void setRateLimit(qint64 bytesPerSecond) { m_rateLimit = bytesPerSecond; }
+    // REST is refused, as by a server that cannot resume a download.
+    void setRefuseRest(bool refuse) { m_refuseRest = refuse; }
 
     // Starts the server and waits until it accepts connections.
     [[nodiscard]] bool start();
@@ -64,6 +66,7 @@ private:
     qint64 m_stallAfter = -1;
     bool m_stallAfterLogin = false;
     qint64 m_rateLimit = 0;
+    bool m_refuseRest = false;
     quint16 m_fixedPort = 0;
     quint16 m_port = 0;
     QString m_lastError;

@@ -53,6 +53,8 @@ private slots:
     void nextBatchFromDoneHandler();
     void silentServer_data();
     void silentServer();
+    void resume_data();
+    void resume();
 
 private:
     // Waits for the batch's done(); fails the test when it does not come or comes twice.
@@ -437,6 +439,95 @@ void TestFtpClient::silentServer()
     QVERIFY(waitDone(ftp, done));
     QVERIFY2(!done.at(0).at(0).toBool(), qPrintable(ftp.errorString()));
     QCOMPARE(ftp.readAll(), m_archive);
+}
+
+void TestFtpClient::resume_data()
+{
+    QTest::addColumn<int>("change"); // of the file on the server after the cut: 0 none, 1 size, 2 time
+    QTest::addColumn<bool>("refuseRest");
+    QTest::addColumn<bool>("stampKept"); // false: the second attempt knows no stamp
+    QTest::addColumn<bool>("resumed");
+
+    QTest::newRow("same file: continued") << 0 << false << true << true;
+    QTest::newRow("other size: from the start") << 1 << false << true << false;
+    QTest::newRow("other time: from the start") << 2 << false << true << false;
+    QTest::newRow("no stamp recorded: from the start") << 0 << false << false << false;
+    QTest::newRow("REST refused: the whole file") << 0 << true << true << false;
+}
+
+void TestFtpClient::resume()
+{
+    QFETCH(int, change);
+    QFETCH(bool, refuseRest);
+    QFETCH(bool, stampKept);
+    QFETCH(bool, resumed);
+
+    const QString archive = m_root + QStringLiteral("/UPDATE/ko1.rar");
+    QFile part(m_dir->filePath(QStringLiteral("ko1.rar.part")));
+    QVERIFY(part.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+    const qint64 cut = 300 * 1024;
+    FtpClient::RemoteStamp stamp;
+    {
+        FtpTestServer cutting;
+        cutting.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
+        cutting.setDropAfter(cut);
+        QVERIFY2(cutting.start(), qPrintable(cutting.lastError()));
+        FtpClient ftp;
+        QSignalSpy done(&ftp, &FtpClient::done);
+        QSignalSpy stamps(&ftp, &FtpClient::remoteStamp);
+        ftp.connectToHost(QStringLiteral("127.0.0.1"), cutting.port());
+        ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+        ftp.cd(QStringLiteral("/UPDATE"));
+        ftp.getResuming(QStringLiteral("ko1.rar"), &part, {});
+        ftp.close();
+        QVERIFY(waitDone(ftp, done));
+        QCOMPARE(done.at(0).at(0).toBool(), true);
+        QCOMPARE(stamps.size(), 1);
+        stamp = stamps.at(0).at(0).value<FtpClient::RemoteStamp>();
+        QCOMPARE(stamp.size, qint64(m_archive.size()));
+        QCOMPARE(stamp.modified, QFileInfo(archive).lastModified().toSecsSinceEpoch());
+        QVERIFY2(part.size() > 0 && part.size() <= cut, qPrintable(QString::number(part.size())));
+    }
+    const qint64 held = part.size();
+    QByteArray expected = m_archive;
+    if (change == 1) {
+        expected = randomBytes(m_archive.size() + 1000);
+        QVERIFY(writeFile(archive, expected));
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::ReadWrite)
+            && file.setFileTime(
+                QDateTime::fromSecsSinceEpoch(stamp.modified), QFileDevice::FileModificationTime));
+    } else if (change == 2) {
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::ReadWrite)
+            && file.setFileTime(
+                QDateTime::fromSecsSinceEpoch(stamp.modified - 86400), QFileDevice::FileModificationTime));
+    }
+
+    FtpTestServer server;
+    server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
+    server.setRefuseRest(refuseRest);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    FtpClient ftp;
+    QSignalSpy done(&ftp, &FtpClient::done);
+    QSignalSpy progress(&ftp, &FtpClient::dataTransferProgress);
+    ftp.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    ftp.login(QStringLiteral("kora"), QStringLiteral("pw"));
+    ftp.cd(QStringLiteral("/UPDATE"));
+    ftp.getResuming(QStringLiteral("ko1.rar"), &part, stampKept ? stamp : FtpClient::RemoteStamp{});
+    ftp.close();
+    QVERIFY(waitDone(ftp, done));
+    QVERIFY2(!done.at(0).at(0).toBool(), qPrintable(ftp.errorString()));
+    part.close();
+    QCOMPARE(readFile(part.fileName()), expected);
+    // Progress counts the whole file, what was there before included.
+    QCOMPARE(progress.last().at(0).toLongLong(), qint64(expected.size()));
+
+    const QStringList commands = server.commands();
+    QVERIFY2(commands.contains(QStringLiteral("MDTM ko1.rar")), qPrintable(commands.join(u'|')));
+    // A refused REST is asked for, then the file is fetched whole with one RETR.
+    QCOMPARE(commands.contains(QStringLiteral("REST %1").arg(held)), resumed || refuseRest);
+    QCOMPARE(commands.filter(QStringLiteral("RETR")).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestFtpClient)

@@ -3,10 +3,10 @@
 #include "forms/layoutbuilder.h"
 #include "forms/statestore.h"
 #include "modes/update/installer.h"
+#include "modes/update/partialdownload.h"
 #include "modes/update/updatecheck.h"
 #include "modes/update/updateconfirmation.h"
 #include "platform/archiver.h"
-#include "platform/filereplacement.h"
 #include "platform/ownfiles.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
@@ -101,6 +101,10 @@ TUp::TUp(QByteArrayView updateFile, QByteArrayView hostProgram)
     m_progress->hide();
     layout->addWidget(m_progress);
     connect(&m_ftp, &FtpClient::dataTransferProgress, this, &TUp::showTransferProgress);
+    connect(&m_ftp, &FtpClient::remoteStamp, this, [this](const FtpClient::RemoteStamp &stamp) {
+        if (m_download)
+            m_download->record(stamp);
+    });
 
     m_signature = std::make_unique<UpdateSignature>(m_ftp, *this, m_log);
     connect(m_signature.get(), &UpdateSignature::finished, this, [this](const Minisign::Result &result) {
@@ -170,7 +174,7 @@ void TUp::setBusy(bool busy)
     QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
     unsetCursor();
-    m_progress->setVisible(m_transferFile != nullptr);
+    m_progress->setVisible(m_download != nullptr);
 }
 
 bool TUp::eventFilter(QObject *watched, QEvent *event)
@@ -252,7 +256,7 @@ void TUp::startUpdate()
     logLine(text("LoadNew"), Qt::magenta);
 
     QString reason;
-    if (!UpdateCheck::emptyDirectory(&reason)) {
+    if (!UpdateCheck::emptyDirectory(&reason, PartialDownload::keptNames(m_archiveName))) {
         logLine("Error: " + CodePage::fromUnicode(reason), Qt::red);
         Diagnostics::warning("ErrUP");
         return;
@@ -284,18 +288,18 @@ void TUp::startAttempt()
 
     // Nothing goes to the network for a download that has nowhere to go. The archive arrives
     // under a hidden name and takes its own only when it is whole.
-    auto file = std::make_unique<QFile>(UpdateCheck::pathInside('.' + m_archiveName + ".part"));
-    // Unbuffered, so that a full disk fails the transfer itself.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    auto download = std::make_unique<PartialDownload>(m_archiveName);
+    QString reason;
+    if (!download->open(&reason)) {
         localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
-            + QStringLiteral(": ") + file->errorString());
+            + QStringLiteral(": ") + reason);
         return;
     }
-    m_transferFile = std::move(file);
+    m_download = std::move(download);
     connect(&m_ftp, &FtpClient::done, this, &TUp::upDoneFile, Qt::UniqueConnection);
     UpdateSites::connectSite(m_ftp, siteNumber);
     m_ftp.cd(QStringLiteral("/UPDATE"));
-    m_ftp.get(CodePage::toUnicode(m_archiveName), m_transferFile.get(), FtpClient::Binary);
+    m_ftp.getResuming(CodePage::toUnicode(m_archiveName), m_download->file(), m_download->recorded());
     m_ftp.close();
     showTransferProgress(0, 0);
 }
@@ -303,36 +307,34 @@ void TUp::startAttempt()
 void TUp::upDoneFile(bool error)
 {
     Diagnostics::log("upDoneFile; err=%d att=%d", error ? 1 : 0, m_attemptIndex);
-    const std::unique_ptr<QFile> file = std::move(m_transferFile);
+    const std::unique_ptr<PartialDownload> download = std::move(m_download);
     disconnect(&m_ftp, &FtpClient::done, this, &TUp::upDoneFile);
     if (m_busyDepth == 0)
         m_progress->hide();
 
     if (error) {
-        if (file)
-            file->remove();
         if (m_ftp.isLocalFault()) {
-            localFault(QStringLiteral("Error: Cannot write file ") + (file ? file->fileName() : QString())
-                + QStringLiteral(": ") + m_ftp.localErrorString());
+            // A full disk: nothing of the download is kept.
+            if (download)
+                download->discard();
+            localFault(QStringLiteral("Error: Cannot write file ")
+                + (download ? download->file()->fileName() : QString()) + QStringLiteral(": ")
+                + m_ftp.localErrorString());
             return;
         }
+        // What arrived stays for the next attempt on this archive.
+        if (download)
+            download->keep();
         // The server's or the system's words; the client's error number means nothing to the user.
         logLine("Error: " + CodePage::fromUnicode(m_ftp.errorString()), Qt::red);
         attemptFailed();
         return;
     }
-    if (file) {
-        // The archive is read at once and never kept, so it is not forced to the disk first.
-        file->close();
-        const FileReplacement::Result moved = file->error() == QFileDevice::NoError
-            ? FileReplacement::replace(file->fileName(), UpdateCheck::pathInside(m_archiveName))
-            : FileReplacement::Result{false, file->errorString()};
-        if (!moved.ok) {
-            file->remove();
-            localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
-                + QStringLiteral(" from ") + file->fileName() + QStringLiteral(": ") + moved.errorText);
-            return;
-        }
+    QString reason;
+    if (download && !download->complete(UpdateCheck::pathInside(m_archiveName), &reason)) {
+        localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
+            + QStringLiteral(" from ") + download->file()->fileName() + QStringLiteral(": ") + reason);
+        return;
     }
     logLine(text("Fload"), Qt::green);
     if (UpdateSignature::isRequired()) {
@@ -444,7 +446,7 @@ void TUp::endRun()
 void TUp::showTransferProgress(qint64 done, qint64 total)
 {
     // Only the archive's download is shown; the log's upload is small.
-    if (!m_transferFile || m_busyDepth > 0)
+    if (!m_download || m_busyDepth > 0)
         return;
     // A fast transfer reports every few kilobytes; the bar moves at most every 50 ms.
     if (done > 0 && done < total && m_progressClock.isValid() && m_progressClock.elapsed() < 50)

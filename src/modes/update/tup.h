@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class PartialDownload;
 class QProgressBar;
 class QTextEdit;
 
@@ -106,7 +107,7 @@ private:
     QElapsedTimer m_progressClock;
     // The archive while it downloads, under a hidden name in "UP00" until the whole file has
     // arrived.
-    std::unique_ptr<QFile> m_transferFile;
+    std::unique_ptr<PartialDownload> m_download;
     std::unique_ptr<UpdateSignature> m_signature;
     // Declared last: a transfer still running when the dialog goes ends before the file it
     // writes into and the log it reads.

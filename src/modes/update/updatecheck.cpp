@@ -111,7 +111,7 @@ QString UpdateCheck::pathInside(QByteArrayView name)
     return QDir::toNativeSeparators(updateDirectoryName + u'/' + fromText(name));
 }
 
-bool UpdateCheck::emptyDirectory(QString *reason)
+bool UpdateCheck::emptyDirectory(QString *reason, const QStringList &keep)
 {
     if (reason)
         reason->clear();
@@ -133,7 +133,8 @@ bool UpdateCheck::emptyDirectory(QString *reason)
                 emptied = removeFile(subdirectory.filePath(inner), reason) && emptied;
             continue;
         }
-        emptied = removeFile(path, reason) && emptied;
+        if (!keep.contains(name) || !info.isFile())
+            emptied = removeFile(path, reason) && emptied;
     }
     return emptied;
 }

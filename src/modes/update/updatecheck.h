@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // What an update brings: the archive's name, the update directory "UP00" it is unpacked into,
 // and the choice of the unpacked files that are newer than the installed ones. Every path is
@@ -32,9 +33,10 @@ inline constexpr qint64 toleranceSeconds = 3600;
 
 // Creates "UP00" when missing and deletes what the last update left there: its files, and the
 // files directly inside its subdirectories (deeper levels and the directories themselves stay).
-// Links are removed as links; nothing outside "UP00" is touched. False with the reason when
-// "UP00" cannot be made or something stays behind.
-bool emptyDirectory(QString *reason = nullptr);
+// Links are removed as links; nothing outside "UP00" is touched. The files of "UP00" named in
+// keep stay (a download to be continued). False with the reason when "UP00" cannot be made or
+// something stays behind.
+bool emptyDirectory(QString *reason = nullptr, const QStringList &keep = {});
 
 // The unpacked files: those of "UP00" in listing order, without the archive (its lower-case name)
 // and the control files "list.ctl", "lk.ctl" and "readme"; then "sub/file" for the files of each

@@ -4,13 +4,13 @@
 #include "platform/ftp/curlsession.h"
 
 #include "platform/ftp/curllibrary_p.h"
+#include "platform/ftp/ftpurl.h"
 
 #include <QBuffer>
 #include <QFileDevice>
 #include <QIODevice>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QUrl>
 
 #include <algorithm>
 #include <cctype>
@@ -30,40 +30,6 @@ constexpr long receiveBufferSize = 16 * 1024;
 const CurlApi &curl()
 {
     return *CurlLibrary::load();
-}
-
-QByteArray encodePath(const QString &path)
-{
-    QByteArray out;
-    const QStringList pieces = path.split(u'/');
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            out += '/';
-        out += QUrl::toPercentEncoding(pieces.at(i));
-    }
-    return out;
-}
-
-QByteArray urlFor(const CurlSession::Request &request)
-{
-    QByteArray url = "ftp://";
-    if (request.host.contains(u':'))
-        url += '[' + request.host.toUtf8() + ']';
-    else
-        url += request.host.toUtf8();
-    url += ':' + QByteArray::number(request.port) + '/';
-    const QString &directory = request.directory;
-    if (!directory.isEmpty()) {
-        // "%2F" makes libcurl send the leading slash of an absolute directory.
-        if (directory.startsWith(u'/'))
-            url += "%2F" + encodePath(directory.mid(1));
-        else
-            url += encodePath(directory);
-        if (!url.endsWith('/'))
-            url += '/';
-    }
-    url += QUrl::toPercentEncoding(request.file);
-    return url;
 }
 
 } // namespace
@@ -236,7 +202,8 @@ QString CurlSession::start(const Request &request)
     CURL *easy = transfer->easy;
     if (!easy)
         return FtpClient::tr("Connecting to host failed:\n%1").arg(FtpClient::tr("Out of memory"));
-    curl().easySetopt(easy, CURLOPT_URL, urlFor(request).constData());
+    curl().easySetopt(easy, CURLOPT_URL,
+        FtpUrl::forFile(request.host, request.port, request.directory, request.file).constData());
     curl().easySetopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
     curl().easySetopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
     curl().easySetopt(easy, CURLOPT_USERNAME, request.user.toUtf8().constData());
@@ -260,12 +227,17 @@ QString CurlSession::start(const Request &request)
     curl().easySetopt(easy, CURLOPT_SOCKOPTDATA, this);
 
     switch (request.step) {
+    case Step::Info:
+        curl().easySetopt(easy, CURLOPT_FILETIME, 1L);
+        [[fallthrough]];
     case Step::Login:
     case Step::Cd:
-        // Without a body libcurl stops after login and the change of directory.
+        // Without a body libcurl stops after login and the change of directory (and the SIZE).
         curl().easySetopt(easy, CURLOPT_NOBODY, 1L);
         break;
     case Step::Get:
+        if (request.resumeFrom > 0)
+            curl().easySetopt(easy, CURLOPT_RESUME_FROM_LARGE, curl_off_t(request.resumeFrom));
         transfer->device = request.device;
         curl().easySetopt(easy, CURLOPT_WRITEFUNCTION, &CurlGlue::write);
         curl().easySetopt(easy, CURLOPT_WRITEDATA, this);
@@ -299,6 +271,8 @@ QString CurlSession::start(const Request &request)
     }
 
     m_transfer = std::move(transfer);
+    m_remoteStamp = {};
+    m_resumeRefused = false;
     m_host = request.host;
     m_replyBuilding.clear();
     // libcurl asks for a zero time-out through the timer callback and starts from there.
@@ -429,6 +403,14 @@ void CurlSession::collectFinished()
         const CURLcode code = message->data.result;
         long osError = 0;
         curl().easyGetinfo(m_transfer->easy, CURLINFO_OS_ERRNO, &osError);
+        if (m_transfer->step == Step::Info && code == CURLE_OK) {
+            curl_off_t size = -1;
+            curl_off_t modified = -1;
+            curl().easyGetinfo(m_transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+            curl().easyGetinfo(m_transfer->easy, CURLINFO_FILETIME_T, &modified);
+            m_remoteStamp = {qint64(size), qint64(modified)};
+        }
+        m_resumeRefused = code == CURLE_FTP_COULDNT_USE_REST || code == CURLE_BAD_DOWNLOAD_RESUME;
         curl().multiRemoveHandle(m_multi, m_transfer->easy);
 
         FtpClient::Error error = FtpClient::UnknownError;
@@ -469,6 +451,7 @@ QString CurlSession::failureText(const QString &detail, bool loginDenied) const
     case Step::Cd:
         return FtpClient::tr("Changing directory failed:\n%1").arg(detail);
     case Step::Get:
+    case Step::Info:
         return FtpClient::tr("Downloading file failed:\n%1").arg(detail);
     case Step::Put:
         return FtpClient::tr("Uploading file failed:\n%1").arg(detail);

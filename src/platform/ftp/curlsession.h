@@ -32,7 +32,8 @@ class CurlSession final : public QObject
     Q_OBJECT
 
 public:
-    enum class Step { Login, Cd, Get, Put };
+    // Info: the size and modification time of a file (SIZE, MDTM), nothing transferred.
+    enum class Step { Login, Cd, Get, Put, Info };
 
     struct Request
     {
@@ -48,6 +49,7 @@ public:
         QIODevice *device = nullptr;
         std::optional<QByteArray> data; // put of bytes instead of a device
         bool ascii = false;
+        qint64 resumeFrom = 0; // get: REST at this offset, the bytes from there on written
     };
 
     explicit CurlSession(QObject *parent = nullptr);
@@ -65,6 +67,10 @@ public:
     // every socket.
     void close();
     [[nodiscard]] QByteArray takeReceived();
+    // What the last Info step learnt; -1 for what the server did not tell.
+    [[nodiscard]] FtpClient::RemoteStamp remoteStamp() const { return m_remoteStamp; }
+    // Whether the last step failed because the server would not resume at the offset asked for.
+    [[nodiscard]] bool resumeRefused() const { return m_resumeRefused; }
 
 signals:
     // A connection to the server's address is being opened.
@@ -107,4 +113,6 @@ private:
     int m_replyCode = 0;
     QByteArray m_received;
     qint64 m_reportedProgress = -1;
+    FtpClient::RemoteStamp m_remoteStamp;
+    bool m_resumeRefused = false;
 };

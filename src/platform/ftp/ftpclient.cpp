@@ -2,6 +2,7 @@
 
 #include "platform/ftp/curlsession.h"
 
+#include <QFileDevice>
 #include <QPointer>
 
 #include <algorithm>
@@ -29,7 +30,10 @@ FtpClient::FtpClient(QObject *parent)
             setState(Connecting);
     });
     connect(m_session.get(), &CurlSession::replyArrived, this, &FtpClient::serverReplied);
-    connect(m_session.get(), &CurlSession::progressed, this, &FtpClient::dataTransferProgress);
+    connect(m_session.get(), &CurlSession::progressed, this, [this](qint64 done, qint64 total) {
+        const qint64 offset = m_current ? m_current->offset : 0;
+        emit dataTransferProgress(done + offset, total > 0 ? total + offset : 0);
+    });
     connect(m_session.get(), &CurlSession::finished, this, &FtpClient::stepFinished);
 }
 
@@ -83,6 +87,17 @@ int FtpClient::get(const QString &file, QIODevice *device, TransferType type)
     command.path = file;
     command.device = device;
     command.type = type;
+    return enqueue(std::move(command));
+}
+
+int FtpClient::getResuming(const QString &file, QFileDevice *device, const RemoteStamp &recorded)
+{
+    Command command;
+    command.kind = Kind::Get;
+    command.path = file;
+    command.device = device;
+    command.resuming = true;
+    command.recorded = recorded;
     return enqueue(std::move(command));
 }
 
@@ -272,7 +287,10 @@ void FtpClient::startStep(Kind kind, const QString &directory)
     request.user = m_user;
     request.password = m_password;
     request.directory = directory;
+    if (kind == Kind::Get && command.resuming && !command.stamped)
+        request.step = CurlSession::Step::Info;
     if (kind == Kind::Get || kind == Kind::Put) {
+        request.resumeFrom = command.offset;
         request.file = command.path;
         request.device = command.device;
         if (command.hasData)
@@ -288,6 +306,18 @@ void FtpClient::stepFinished(Error error, const QString &text, const QString &lo
 {
     if (!m_current)
         return;
+    Command &command = *m_current;
+    if (command.kind == Kind::Get && command.resuming) {
+        if (error == NoError && !command.stamped) {
+            startResumedGet(m_session->remoteStamp());
+            return;
+        }
+        // A server that will not resume gets asked for the whole file.
+        if (error != NoError && command.offset > 0 && m_session->resumeRefused()) {
+            startResumedGet({});
+            return;
+        }
+    }
     if (error == NoError) {
         const Kind kind = m_current->kind;
         if (kind == Kind::ConnectToHost || kind == Kind::Login) {
@@ -298,6 +328,29 @@ void FtpClient::stepFinished(Error error, const QString &text, const QString &lo
         }
     }
     finishCurrent(error, text, localFault);
+}
+
+void FtpClient::startResumedGet(const RemoteStamp &stamp)
+{
+    Command &command = *m_current;
+    const bool firstAnswer = !command.stamped;
+    command.stamped = true;
+    auto *file = qobject_cast<QFileDevice *>(command.device);
+    const qint64 held = file ? file->size() : 0;
+    const bool resume = stamp.isKnown() && stamp == command.recorded && held > 0 && held < stamp.size;
+    command.offset = resume ? held : 0;
+    if (file && !(file->resize(command.offset) && file->seek(command.offset))) {
+        finishCurrent(
+            UnknownError, tr("Downloading file failed:\n%1").arg(file->errorString()), file->errorString());
+        return;
+    }
+    if (firstAnswer) {
+        QPointer<FtpClient> alive(this);
+        emit remoteStamp(stamp);
+        if (!alive || !m_current)
+            return;
+    }
+    startStep(Kind::Get, m_directory);
 }
 
 void FtpClient::serverReplied(int code)

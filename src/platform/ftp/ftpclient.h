@@ -9,6 +9,7 @@
 #include <memory>
 
 class CurlSession;
+class QFileDevice;
 class QIODevice;
 
 // FTP commands queued and run one after the other inside the event loop, on libcurl's multi
@@ -51,6 +52,17 @@ public:
 
     static constexpr std::chrono::seconds defaultTransferTimeout{60};
 
+    // A remote file's size and modification time (seconds since 1970, UTC) as SIZE and MDTM
+    // report them; -1 for what the server does not tell.
+    struct RemoteStamp
+    {
+        qint64 size = -1;
+        qint64 modified = -1;
+
+        [[nodiscard]] bool isKnown() const { return size >= 0 && modified >= 0; }
+        bool operator==(const RemoteStamp &) const = default;
+    };
+
     explicit FtpClient(QObject *parent = nullptr);
     ~FtpClient() override;
 
@@ -67,6 +79,13 @@ public:
     // Writes the file's bytes into device, which must be open for writing and outlive the
     // command; a null device keeps them for readAll().
     int get(const QString &file, QIODevice *device = nullptr, TransferType type = Binary);
+    // A get that continues a download that broke off: device is the file that holds what arrived
+    // then, open for reading and writing, and recorded the stamp the file had on the server at the
+    // time. The server is asked for the file's stamp first (remoteStamp() reports it, before any
+    // data); when it is known and equal to recorded and the device holds fewer bytes than the
+    // file, the get resumes (REST) at the device's end; otherwise, or when the server refuses
+    // to resume, the device is emptied and the whole file fetched.
+    int getResuming(const QString &file, QFileDevice *device, const RemoteStamp &recorded);
     // Reads device (open for reading) to its end.
     int put(QIODevice *device, const QString &file, TransferType type = Binary);
     int put(const QByteArray &data, const QString &file, TransferType type = Binary);
@@ -91,8 +110,10 @@ signals:
     void commandStarted(int id);
     void commandFinished(int id, bool error);
     void done(bool error);
-    // total is 0 while the size is unknown.
+    // total is 0 while the size is unknown. A resumed get counts the bytes it started with.
     void dataTransferProgress(qint64 done, qint64 total);
+    // Of a getResuming(): the file's stamp on the server, before its data arrives.
+    void remoteStamp(const FtpClient::RemoteStamp &stamp);
 
 private:
     enum class Kind { ConnectToHost, Login, Cd, Get, Put, Close };
@@ -109,6 +130,12 @@ private:
         QByteArray data;
         bool hasData = false;
         TransferType type = Binary;
+        // getResuming(): the stamp recorded for the device's bytes, whether the server's has
+        // been asked for, and the offset the transfer starts at.
+        bool resuming = false;
+        RemoteStamp recorded;
+        bool stamped = false;
+        qint64 offset = 0;
     };
 
     int enqueue(Command command);
@@ -118,6 +145,8 @@ private:
     void runConnect(const QString &user, const QString &password);
     void startStep(Kind kind, const QString &directory);
     void stepFinished(Error error, const QString &text, const QString &localFault);
+    // Of a getResuming(): the offset where the transfer starts, the device prepared for it.
+    void startResumedGet(const RemoteStamp &stamp);
     void serverReplied(int code);
     void finishCurrent(Error error, const QString &text, const QString &localFault = QString());
     void closeConnection();

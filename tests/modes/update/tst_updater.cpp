@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -141,6 +142,8 @@ private slots:
     void oneUpdaterPerInstallation();
     void updateNameLeadingOutside_data();
     void updateNameLeadingOutside();
+    void resumedDownload_data();
+    void resumedDownload();
 
 private:
     // The shipped catalog behind lines that take precedence.
@@ -1019,6 +1022,83 @@ void TestUpdater::updateNameLeadingOutside()
     QVERIFY(!QFileInfo::exists(u"UP00"_s));
     QCOMPARE(m_sites[0]->server().commands().size(), commandsBefore);
     QCOMPARE(readFile(u"data.dat"_s), "old data"_ba);
+}
+
+void TestUpdater::resumedDownload_data()
+{
+    QTest::addColumn<bool>("nextNew"); // false: the second site of the run continues
+    QTest::addColumn<bool>("sameFile"); // the site that continues serves the file that was cut
+    QTest::addColumn<bool>("keySet");
+
+    QTest::newRow("the second site continues") << false << true << false;
+    QTest::newRow("the second site continues, signed") << false << true << true;
+    QTest::newRow("the second site's archive is another: from the start") << false << false << false;
+    QTest::newRow("the next New continues, signed") << true << true << true;
+}
+
+void TestUpdater::resumedDownload()
+{
+    QFETCH(bool, nextNew);
+    QFETCH(bool, sameFile);
+    QFETCH(bool, keySet);
+
+    // Incompressible, so that the archive is larger than the cut.
+    QByteArray payload(400 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
+    const QList<UpdateFile> files{
+        {u"data.dat"_s, "new data 1", newerTime}, {u"big.dat"_s, payload, newerTime}};
+    // The site that cuts every transfer short serves the same archive, of the same time.
+    UpdateSiteServer cutting(u"tavsite0"_s, u"secret-0"_s);
+    cutting.server().setDropAfter(100 * 1024);
+    QVERIFY2(cutting.start(), qPrintable(cutting.lastError()));
+    UpdateSiteServer &whole = *m_sites[nextNew ? 0 : 1];
+    QVERIFY(whole.putArchive(u"ko10.rar"_s, files) && cutting.putArchive(u"ko10.rar"_s, files));
+    const QDateTime uploaded = QDateTime::currentDateTime().addDays(-1);
+    for (UpdateSiteServer *site : {&cutting, &whole}) {
+        QFile archive(site->filePath(u"ko10.rar"_s));
+        const QDateTime time = site == &whole && !sameFile ? uploaded.addSecs(60) : uploaded;
+        QVERIFY(archive.open(QIODevice::ReadWrite)
+            && archive.setFileTime(time, QFileDevice::FileModificationTime));
+    }
+    if (!sameFile)
+        QVERIFY(
+            whole.putArchive(u"ko10.rar"_s, files + QList<UpdateFile>{{u"more.dat"_s, "more", newerTime}}));
+    MinisignTool minisign;
+    if (keySet) {
+        if (!minisign.isAvailable())
+            QSKIP("minisign is needed (scripts/install-deps installs it)");
+        QVERIFY(minisign.makeKey(u"maker"_s));
+        QVERIFY(minisign.sign(u"maker"_s, whole.filePath(u"ko10.rar"_s), u"update 10"_s));
+        UpdateSignature::setPublicKey(minisign.publicKey(u"maker"_s));
+    }
+    pointSiteAt(0, cutting.url());
+    const QByteArray archiveBytes = readFile(whole.filePath(u"ko10.rar"_s));
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    if (nextNew) {
+        // The first site alone, which cuts; then the same site whole.
+        dialog->findChild<QComboBox *>(u"Vib"_s)->setCurrentIndex(1);
+        runUpdate(*dialog);
+        QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("NoInf")});
+        QVERIFY(QFileInfo(u"UP00/.ko10.rar.part"_s).size() > 0);
+        pointSiteAt(0, whole.url());
+    }
+    const qsizetype before = whole.server().commands().size();
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QStringList rests = whole.server().commands().mid(before).filter(u"REST "_s);
+    const bool continued
+        = std::any_of(rests.cbegin(), rests.cend(), [](const QString &rest) { return rest != u"REST 0"_s; });
+    QCOMPARE(continued, sameFile);
+    // The archive arrived whole, was unpacked and installed; nothing of the download is left.
+    QCOMPARE(readFile(u"UP00/ko10.rar"_s), archiveBytes);
+    QCOMPARE(readFile(u"big.dat"_s), payload);
+    QCOMPARE(readFile(u"data.dat"_s), "new data 1"_ba);
+    QCOMPARE(filesIn(u"UP00"_s).filter(u".ko10.rar"_s), QStringList());
+    QCOMPARE(viewLines(*dialog).filter(shown("SigOk")).size(), keySet ? 1 : 0);
 }
 
 QTEST_MAIN(TestUpdater)
