@@ -11,12 +11,13 @@
 // The offscreen platform is always measured. When DISPLAY names an X server (bench/run-startup
 // starts Xvfb with a window manager), the same programs are also measured on xcb, where the
 // window is mapped by the window manager and painted on its first expose.
+#include "support/codepage.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,7 +40,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 // is one that tav uses.
 QByteArray fillerCatalog(int lines)
 {
-    QTextCodec *codec = QTextCodec::codecForName("IBM866");
     QString text;
     int written = 0;
     for (int i = 0; written < lines; ++i) {
@@ -56,7 +56,7 @@ QByteArray fillerCatalog(int lines)
             ++written;
         }
     }
-    return codec->fromUnicode(text);
+    return CodePage::unicodeToCp866(text);
 }
 
 struct Sample

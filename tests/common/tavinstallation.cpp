@@ -1,11 +1,12 @@
 #include "common/tavinstallation.h"
 
+#include "support/codepage.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTextCodec>
 #include <QThread>
 
 const QByteArray TavInstallation::defaultSettings = "Ov=0 0 0 0 0 0 0 0 0 0   0 0 0 0 0 0 0 0 0 0 \n";
@@ -61,12 +62,9 @@ bool TavInstallation::writeFile(const QString &name, const QByteArray &bytes) co
 
 bool TavInstallation::writeCatalog(const QString &text) const
 {
-    QTextCodec *codec = QTextCodec::codecForName("IBM866");
-    if (!codec)
-        return false;
-    QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
-    const QByteArray bytes = codec->fromUnicode(text.constData(), int(text.size()), &state);
-    if (state.invalidChars > 0)
+    const QByteArray bytes = CodePage::unicodeToCp866(text);
+    // A character that code page 866 cannot hold would come back as '?'.
+    if (CodePage::cp866ToUnicode(bytes) != text)
         return false;
     return writeFile(QStringLiteral("tav.t"), bytes);
 }

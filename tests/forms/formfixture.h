@@ -7,12 +7,12 @@
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
+#include "support/codepage.h"
 
 #include <QBoxLayout>
 #include <QFile>
 #include <QLayout>
 #include <QString>
-#include <QTextCodec>
 #include <QWidget>
 
 namespace FormFixture {
@@ -22,7 +22,7 @@ inline bool writeCatalog(const QString &path, const QString &text)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QTextCodec::codecForName("IBM 866")->fromUnicode(text));
+    file.write(CodePage::unicodeToCp866(text));
     return true;
 }
 

@@ -622,7 +622,7 @@ void TestFormItems::fileList()
     QFile file(m_dir->filePath(u"list.txt"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("* comment\none\n\n   \ntwo[4]\n");
-    file.write(QTextCodec::codecForName("IBM 866")->fromUnicode(u"Пять\n"_s));
+    file.write(CodePage::unicodeToCp866(u"Пять\n"_s));
     file.close();
 
     build(QString(), "LF", name);

@@ -15,14 +15,73 @@
 #include <climits>
 #include <csignal>
 #include <functional>
+#include <iconv.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using ByteList = QList<QByteArray>;
+using namespace Qt::StringLiterals;
 
 namespace {
+
+// The system's converter between a code page and UTF-16, for comparison.
+class Iconv final
+{
+public:
+    enum Direction { Decode, Encode };
+
+    Iconv(const QByteArray &codePage, Direction direction)
+        : m_direction(direction)
+        , m_handle(direction == Decode ? iconv_open(utf16, codePage.constData())
+                                       : iconv_open(codePage.constData(), utf16))
+    { }
+    ~Iconv()
+    {
+        if (isOpen())
+            iconv_close(m_handle);
+    }
+    Iconv(const Iconv &) = delete;
+    Iconv &operator=(const Iconv &) = delete;
+
+    [[nodiscard]] bool isOpen() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
+
+    // Decode: code page bytes in; Encode: a QString's UTF-16 in. Nothing when iconv refuses.
+    [[nodiscard]] std::optional<QByteArray> convertBytes(QByteArray in) const
+    {
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        QByteArray out(in.size() * 4 + 8, Qt::Uninitialized);
+        char *inPointer = in.data();
+        char *outPointer = out.data();
+        size_t inLeft = size_t(in.size());
+        size_t outLeft = size_t(out.size());
+        if (iconv(m_handle, &inPointer, &inLeft, &outPointer, &outLeft) == size_t(-1)
+            || iconv(m_handle, nullptr, nullptr, &outPointer, &outLeft) == size_t(-1))
+            return std::nullopt;
+        out.truncate(outPointer - out.data());
+        return out;
+    }
+    [[nodiscard]] std::optional<QString> convert(const QByteArray &bytes) const
+    {
+        Q_ASSERT(m_direction == Decode);
+        const std::optional<QByteArray> utf16Bytes = convertBytes(bytes);
+        if (!utf16Bytes)
+            return std::nullopt;
+        return QString(reinterpret_cast<const QChar *>(utf16Bytes->constData()), utf16Bytes->size() / 2);
+    }
+    [[nodiscard]] std::optional<QByteArray> convert(const QString &text) const
+    {
+        Q_ASSERT(m_direction == Encode);
+        return convertBytes(QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+    }
+
+private:
+    static constexpr const char *utf16 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE";
+    Direction m_direction;
+    iconv_t m_handle;
+};
 
 // Reads every line the way the program's readers do, marking the end with "<end>".
 ByteList readAll(const QByteArray &content, bool significant)
@@ -344,28 +403,84 @@ private slots:
         QCOMPARE(Strings::formatTakes(format, conversions), takes);
     }
 
+    void codePages_data()
+    {
+        QTest::addColumn<QByteArray>("iconvName");
+        QTest::addColumn<bool>("cp866");
+        QTest::newRow("1251") << QByteArray("CP1251") << false;
+        QTest::newRow("866") << QByteArray("CP866") << true;
+        QTest::newRow("866 as IBM866") << QByteArray("IBM866") << true;
+    }
+
+    // Every byte both ways, and every character of the BMP on the way back, against the system's
+    // iconv. The bytes iconv leaves unassigned stand for the C1 control of the same value.
     void codePages()
     {
-        QByteArray bytes;
-        for (int b = 0; b < 256; ++b)
-            bytes.append(char(b));
-        CodePage::cp866ToCp1251(bytes);
-        for (int b = 0; b < 0x80; ++b)
-            QCOMPARE(quint8(bytes[b]), quint8(b));
-        QCOMPARE(quint8(bytes[0x80]), quint8(0xC0));
-        QCOMPARE(quint8(bytes[0x8F]), quint8(0xCF));
-        QCOMPARE(quint8(bytes[0xAF]), quint8(0xEF));
-        QCOMPARE(quint8(bytes[0xB0]), quint8(0xB0));
-        QCOMPARE(quint8(bytes[0xE0]), quint8(0xF0));
-        QCOMPARE(quint8(bytes[0xEF]), quint8(0xFF));
-        QCOMPARE(quint8(bytes[0xF0]), quint8(0xA8));
-        QCOMPARE(quint8(bytes[0xF1]), quint8(0xB8));
-        QCOMPARE(quint8(bytes[0xF2]), quint8(0xF2));
+        QFETCH(QByteArray, iconvName);
+        QFETCH(bool, cp866);
+        const auto toUnicode = cp866 ? CodePage::cp866ToUnicode : CodePage::toUnicode;
+        const auto fromUnicode = cp866 ? CodePage::unicodeToCp866 : CodePage::fromUnicode;
+        const Iconv decoder(iconvName, Iconv::Decode);
+        const Iconv encoder(iconvName, Iconv::Encode);
+        QVERIFY(decoder.isOpen() && encoder.isOpen());
 
-        const QString word = QStringLiteral(u"Ёлка Привет");
-        const QByteArray cp1251 = CodePage::fromUnicode(word);
-        QCOMPARE(cp1251, QByteArray("\xa8\xeb\xea\xe0 \xcf\xf0\xe8\xe2\xe5\xf2"));
-        QCOMPARE(CodePage::toUnicode(cp1251), word);
+        QByteArray unassigned;
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray byte(1, char(b));
+            const std::optional<QString> expected = decoder.convert(byte);
+            if (!expected)
+                unassigned.append(char(b));
+            const QString decoded = toUnicode(byte);
+            QCOMPARE(decoded, expected.value_or(QString(QChar(b))));
+            QCOMPARE(fromUnicode(decoded), byte);
+        }
+        QVERIFY(unassigned.isEmpty() || quint8(unassigned.front()) >= 0x80);
+
+        const auto expectedBytes = [&](const QString &character) {
+            if (character.size() == 1 && character.front().unicode() < 0x100
+                && unassigned.contains(char(character.front().unicode())))
+                return QByteArray(1, char(character.front().unicode()));
+            return encoder.convert(character).value_or("?");
+        };
+        for (char16_t c = 1; c != 0; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString character(QChar{c});
+            if (fromUnicode(character) != expectedBytes(character))
+                QFAIL(qPrintable(u"U+%1"_s.arg(uint(c), 4, 16, QLatin1Char('0'))));
+        }
+
+        // A text converts character by character: a surrogate pair is one character, a lone
+        // surrogate one that no page holds.
+        const QStringList characters{u"a"_s, u"\U0001F600"_s, u"\u20AC"_s, QString(QChar(0xD800)),
+            u"\u00E9"_s, u"\u0401"_s, u"\u2502"_s, u"z"_s};
+        QByteArray expected;
+        for (const QString &character : characters)
+            expected += expectedBytes(character);
+        QCOMPARE(fromUnicode(characters.join(QString())), expected);
+        QCOMPARE(expected.size(), characters.size());
+    }
+
+    // 866 -> 1251 moves the Russian letters to their 1251 places and keeps every other byte.
+    void cp866ToCp1251()
+    {
+        const Iconv from866("CP866", Iconv::Decode);
+        const Iconv to1251("CP1251", Iconv::Encode);
+        QVERIFY(from866.isOpen() && to1251.isOpen());
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        const QByteArray mapped = CodePage::cp866ToCp1251(QByteArrayView(all));
+        QByteArray inPlace = all;
+        CodePage::cp866ToCp1251(inPlace);
+        QCOMPARE(inPlace, mapped);
+        for (int b = 0; b < 256; ++b) {
+            const QChar c = from866.convert(all.mid(b, 1)).value().front();
+            const bool russian = (c >= u'\u0410' && c <= u'\u044F') || c == u'\u0401' || c == u'\u0451';
+            const char expected = russian ? to1251.convert(QString(c)).value().front() : char(b);
+            QCOMPARE(quint8(mapped[b]), quint8(expected));
+            QCOMPARE(quint8(CodePage::cp866ByteToCp1251(char(b))), quint8(expected));
+        }
     }
 
     void split_data()
