@@ -2,6 +2,8 @@
 // directories, on the genuine RAR fixtures and on archives written here with libarchive (well
 // formed, hostile, cut). Full disks are forced with a file-size limit ("ulimit -f").
 
+#include "common/testarchives.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -168,6 +170,8 @@ private slots:
     void fixtures();
     void madeArchives_data();
     void madeArchives();
+    void eightBitNames_data();
+    void eightBitNames();
     void hostileArchives_data();
     void hostileArchives();
     void damagedArchives_data();
@@ -302,6 +306,61 @@ void TestRar::madeArchives()
     QCOMPARE(
         contents(m_root + u"/out/docs/readme.txt"_s), replaced ? QByteArray("newest") : QByteArray("hello"));
     QCOMPARE(contents(m_root + u"/out/д/файл.txt"_s), u"кора"_s.toUtf8());
+}
+
+void TestRar::eightBitNames_data()
+{
+    QTest::addColumn<QByteArray>("archive");
+    QTest::addColumn<QStringList>("expected"); // "name contents" of every file
+
+    // "Тест" in the code pages of Windows: 866 (OEM, what archivers store) and 1251 (ANSI).
+    const QByteArray cp866 = "\x92\xa5\xe1\xe2";
+    const QByteArray cp1251 = "\xd2\xe5\xf1\xf2";
+    const QByteArray utf8 = u"Тест"_s.toUtf8();
+    const QString test = u"Тест"_s;
+    using TestArchives::File;
+
+    QTest::newRow("tar, a name not UTF-8 is code page 1251") << TestArchives::tar(
+        {{cp1251 + ".dat", "a"}, {"plain.dat", "b"}}) << QStringList{u"plain.dat b"_s, test + u".dat a"_s};
+    QTest::newRow("tar, UTF-8 stays")
+        << TestArchives::tar({{"d/" + utf8 + ".dat", "a"}}) << QStringList{u"d/"_s + test + u".dat a"_s};
+    // 0x92 0xa5 is no UTF-8; 0xd0 0x92 is, and must not be taken for two letters of code page 866.
+    QTest::newRow("zip without the Unicode flag is code page 866")
+        << TestArchives::zip({{cp866 + ".dat", "a"}, {"\xd0\x92.dat", "b"}}, false)
+        << QStringList{test + u".dat a"_s, u"\u2568\u0422.dat b"_s};
+    QTest::newRow("zip with the Unicode flag")
+        << TestArchives::zip({{utf8 + ".dat", "a"}}, true) << QStringList{test + u".dat a"_s};
+    const QByteArray rar4 = contents(fixture(u"test_read_format_rar.rar"_s));
+    const QString rest = u"testdir/test.txt test text document\r\n"_s;
+    QTest::newRow("RAR4 without the Unicode name is code page 866") << TestArchives::renamedRar4(rar4,
+        "test.txt", cp866 + ".txt", false) << QStringList{test + u".txt test text document\r\n"_s, rest};
+    QTest::newRow("RAR4 with the Unicode name") << TestArchives::renamedRar4(rar4, "test.txt",
+        u"日本.txt"_s.toUtf8(), true) << QStringList{rest, u"日本.txt test text document\r\n"_s};
+    QTest::newRow("7z, Unicode") << TestArchives::sevenZip(
+        {{utf8 + ".dat", "a"}, {u"日本.dat"_s.toUtf8(), "b"}})
+                                 << QStringList{test + u".dat a"_s, u"日本.dat b"_s};
+}
+
+void TestRar::eightBitNames()
+{
+    QFETCH(QByteArray, archive);
+    QFETCH(QStringList, expected);
+
+    QVERIFY(!archive.isEmpty());
+    writeFile(m_root + u"/update.rar"_s, archive);
+    const Run result = rar(m_root, {u"x"_s, u"-idcpdq"_s, u"-y"_s, u"update.rar"_s, u"out/"_s});
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.exitCode, 0);
+    // A name that is not UTF-8 on disk would be read back with U+FFFD in it.
+    QStringList files;
+    QDirIterator it(m_root + u"/out"_s, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files << QDir(m_root + u"/out"_s).relativeFilePath(path) + u' ' + QString::fromUtf8(contents(path));
+    }
+    files.sort();
+    expected.sort();
+    QCOMPARE(files, expected);
 }
 
 void TestRar::hostileArchives_data()

@@ -1,5 +1,6 @@
 #include "archiveextractor.h"
 
+#include "entryname.h"
 #include "fileio.h"
 #include "platform.h"
 
@@ -17,6 +18,7 @@ Reader newReader()
     Reader reader(archive_read_new(), &archive_read_free);
     archive_read_support_filter_all(reader.get());
     archive_read_support_format_all(reader.get());
+    EntryName::prepareReader(reader.get());
     return reader;
 }
 
@@ -80,7 +82,7 @@ ExtractReport ArchiveExtractor::extract(archive *reader, int opened, const std::
             }
             break;
         }
-        std::string name = Platform::entryPathname(entry);
+        std::string name = EntryName::toUtf8(Platform::entryPathname(entry));
         if (name.empty())
             name = "(entry with an unreadable name)";
         previous = name;
@@ -112,7 +114,8 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
     std::optional<timespec> mtime;
     if (archive_entry_mtime_is_set(entry))
         mtime = timespec{archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
-    if (const std::string existing = Platform::entryHardlink(entry); !existing.empty()) {
+    // Named like the entry it links to.
+    if (const std::string existing = EntryName::toUtf8(Platform::entryHardlink(entry)); !existing.empty()) {
         std::string reason;
         const std::optional<EntryPath> target = EntryPath::parse(existing, reason);
         if (!target)
@@ -134,7 +137,7 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
         return made;
     }
     case AE_IFLNK: {
-        return m_target.makeSymlink(path, Platform::entrySymlink(entry));
+        return m_target.makeSymlink(path, EntryName::toUtf8(Platform::entrySymlink(entry)));
     }
     case AE_IFCHR:
     case AE_IFBLK:
