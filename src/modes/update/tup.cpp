@@ -399,7 +399,12 @@ void TUp::checkUpdate()
     m_log.writeDateLine("-", OwnFiles::executableName());
     m_log.writeDateLine("-", m_hostProgram);
 
-    const QList<QByteArray> candidates = UpdateCheck::candidates(m_archiveName);
+    QList<QByteArray> unusable;
+    const QList<QByteArray> candidates = UpdateCheck::candidates(m_archiveName, &unusable);
+    for (const QByteArray &name : std::as_const(unusable)) {
+        logLine(text("NameErr") + ' ' + name, Qt::red);
+        m_log.write("%s %s", text("NameErr").constData(), name.constData());
+    }
     UpdateCheck::Selection selection = UpdateCheck::select(candidates);
     for (const QByteArray &note : std::as_const(selection.notes))
         m_log.write("%s", note.constData());

@@ -40,8 +40,10 @@ bool emptyDirectory(QString *reason = nullptr, const QStringList &keep = {});
 
 // The unpacked files: those of "UP00" in listing order, without the archive (its lower-case name)
 // and the control files "list.ctl", "lk.ctl" and "readme"; then "sub/file" for the files of each
-// subdirectory, one level deep.
-[[nodiscard]] QList<QByteArray> candidates(QByteArrayView archiveName);
+// subdirectory, one level deep. A file or subdirectory whose name is not UTF-8 on disk, or holds a
+// character that code page 1251 lacks, is no candidate: it goes into unusable, its other bytes
+// written as \xNN ("sub/" for a subdirectory).
+[[nodiscard]] QList<QByteArray> candidates(QByteArrayView archiveName, QList<QByteArray> *unusable = nullptr);
 
 enum GroupFlag : quint8 { Towns = 0x01, Stars = 0x02 };
 

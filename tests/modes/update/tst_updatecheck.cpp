@@ -2,6 +2,7 @@
 // name, the emptying of "UP00", the candidates, the one-hour rule and the groups.
 
 #include "modes/update/updatecheck.h"
+#include "support/codepage.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +72,7 @@ private slots:
     void check();
     void emptyDirectory();
     void emptyDirectoryIsMade();
+    void eightBitNames();
 
 private:
     std::unique_ptr<QTemporaryDir> m_installation;
@@ -229,6 +233,42 @@ void TestUpdateCheck::emptyDirectoryIsMade()
     QVERIFY(!UpdateCheck::emptyDirectory(&reason));
     QVERIFY2(reason.contains(u"UP00"_s), qPrintable(reason));
     QVERIFY(QFileInfo(u"UP00"_s).isFile());
+}
+
+void TestUpdateCheck::eightBitNames()
+{
+    namespace fs = std::filesystem;
+    if (!std::is_same_v<fs::path::value_type, char>)
+        QSKIP("file names are UTF-16 here; no name can fail to be Unicode");
+    // "Пр" in code page 1251, not UTF-8, as an archiver that keeps the bytes leaves it; a name
+    // 1251 has no letters for; names the program handles.
+    const std::string cp1251 = "\xcf\xf0";
+    const std::string utf8 = u"Тест"_s.toStdString();
+    for (const std::string &path :
+        {"UP00/" + cp1251 + ".dat", "UP00/sub/" + cp1251 + ".dat", "UP00/" + cp1251 + "/x.dat",
+            "UP00/" + u"日本.dat"_s.toStdString(), "UP00/" + utf8 + ".dat", "UP00/sub/" + utf8 + ".dat"}) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(fs::path(path)) << "new";
+        QVERIFY(fs::exists(fs::path(path)));
+    }
+
+    QList<QByteArray> unusable;
+    const QList<QByteArray> candidates = UpdateCheck::candidates("ko10.rar", &unusable);
+    const QByteArray test = CodePage::fromUnicode(u"Тест"_s);
+    QCOMPARE(
+        std::set(candidates.cbegin(), candidates.cend()), (std::set{test + ".dat", "sub/" + test + ".dat"}));
+    QCOMPARE(std::set(unusable.cbegin(), unusable.cend()),
+        (std::set<QByteArray>{
+            "\\xcf\\xf0.dat", "\\xcf\\xf0/", "\\xe6\\x97\\xa5\\xe6\\x9c\\xac.dat", "sub/\\xcf\\xf0.dat"}));
+    QCOMPARE(UpdateCheck::select(candidates).selected.size(), 2);
+
+    // Emptied by the names' bytes: every file goes, the directories stay.
+    QString reason;
+    QVERIFY2(UpdateCheck::emptyDirectory(&reason), qPrintable(reason));
+    QStringList left;
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(fs::path("UP00")))
+        left << (entry.is_directory() ? u"dir"_s : u"file"_s);
+    QCOMPARE(left, (QStringList{u"dir"_s, u"dir"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateCheck)

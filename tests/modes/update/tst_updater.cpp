@@ -4,6 +4,7 @@
 
 #include "common/minisigntool.h"
 #include "common/sizedfilesystem.h"
+#include "common/testarchives.h"
 #include "common/updatesiteserver.h"
 #include "modes/modeentries.h"
 #include "modes/update/tup.h"
@@ -38,6 +39,8 @@
 #include <QRegularExpression>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 
 using namespace Qt::StringLiterals;
 
@@ -128,6 +131,8 @@ private slots:
     void outcomes_data();
     void outcomes();
     void againAfterFailure();
+    void eightBitNames_data();
+    void eightBitNames();
     void archiveCannotBeCreated();
     void localFaults_data();
     void localFaults();
@@ -567,6 +572,61 @@ void TestUpdater::againAfterFailure()
     QCOMPARE(filesIn(u"UP00"_s), QStringList());
     QCOMPARE(filesIn(u"UP00/sub"_s), QStringList());
     QCOMPARE(viewLines(*dialog).filter(u"magenta: "_s).size(), 2);
+}
+
+void TestUpdater::eightBitNames_data()
+{
+    QTest::addColumn<QByteArray>("archive");
+    QTest::addColumn<QString>("arrived"); // the file the update brought, under its Unicode name
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QStringList>("redLines");
+
+    // "Тест" in code page 866 (what archivers on Windows store) and 1251.
+    const QByteArray cp866 = "\x92\xa5\xe1\xe2";
+    const QByteArray cp1251 = "\xd2\xe5\xf1\xf2";
+    const QString test = u"Тест"_s;
+    QTest::newRow("tar") << TestArchives::tar({{cp1251 + ".dat", "tar"}}) << test + u".dat"_s << "tar"_ba
+                         << QStringList();
+    QTest::newRow("zip") << TestArchives::zip({{cp866 + ".dat", "zip"}}, false) << test + u".dat"_s
+                         << "zip"_ba << QStringList();
+    QTest::newRow("RAR4") << TestArchives::renamedRar4(
+        readFile(QStringLiteral(TAV_SHARED_DIR "/fixtures/rar/test_read_format_rar.rar")), "test.txt",
+        cp866 + ".txt", false)
+                          << test + u".txt"_s << "test text document\r\n"_ba << QStringList();
+    // The archiver gives it its name; the program's code page has no letters for it.
+    QTest::newRow("7z, a name outside code page 1251 is reported and left")
+        << TestArchives::sevenZip({{u"Тест.dat"_s.toUtf8(), "7z"}, {u"日本.dat"_s.toUtf8(), "7z"}})
+        << test + u".dat"_s << "7z"_ba << QStringList{u"red: %1 \\xe6\\x97\\xa5\\xe6\\x9c\\xac.dat"_s};
+}
+
+void TestUpdater::eightBitNames()
+{
+    QFETCH(QByteArray, archive);
+    QFETCH(QString, arrived);
+    QFETCH(QByteArray, contents);
+    QFETCH(QStringList, redLines);
+
+    QVERIFY(!archive.isEmpty());
+    QVERIFY(m_sites[0]->putFile(u"ko10.rar"_s, archive));
+    QVERIFY(QDir().mkdir(u"testdir"_s));
+    // Left over by an earlier update: a name in code page 1251, not UTF-8, removed by its bytes.
+    const std::filesystem::path leftOver(std::string("UP00/\xcf\xf0.dat"));
+    QVERIFY(QDir().mkdir(u"UP00"_s));
+    std::ofstream(leftOver) << "old";
+    QVERIFY(std::filesystem::exists(leftOver));
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(!std::filesystem::exists(leftOver));
+    QCOMPARE(readFile(arrived), contents);
+    QCOMPARE(recordedTexts().value(recordedTexts().size() - 1), Catalog::displayText("IsNew"));
+    QCOMPARE(viewLines(*dialog).filter(u"red: "_s), redLines.replaceInStrings(u"%1"_s, shown("NameErr")));
+    // What could not be installed stays for the next "New", which clears it.
+    runUpdate(*dialog);
+    QCOMPARE(recordedTexts().value(recordedTexts().size() - 1), Catalog::displayText("ActIs"));
 }
 
 void TestUpdater::archiveCannotBeCreated()
