@@ -615,6 +615,9 @@ void TestUpdater::eightBitNames()
     std::ofstream(leftOver) << "old";
     QVERIFY(std::filesystem::exists(leftOver));
 
+    // Installed before, so that it goes through the backup (a list of UTF-8 names) and back.
+    QVERIFY(writeFile(arrived, "installed", QDateTime::fromSecsSinceEpoch(946'684'800)));
+
     auto dialog = openDialog();
     QVERIFY(dialog);
     runUpdate(*dialog);
@@ -627,6 +630,9 @@ void TestUpdater::eightBitNames()
     // What could not be installed stays for the next "New", which clears it.
     runUpdate(*dialog);
     QCOMPARE(recordedTexts().value(recordedTexts().size() - 1), Catalog::displayText("ActIs"));
+    dialog->findChild<QPushButton *>(u"ReBak"_s)->click();
+    QCOMPARE(recordedTexts().value(recordedTexts().size() - 1), Catalog::displayText("ReBakIs"));
+    QCOMPARE(readFile(arrived), "installed"_ba);
 }
 
 void TestUpdater::archiveCannotBeCreated()
