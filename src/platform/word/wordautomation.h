@@ -4,7 +4,7 @@
 
 // The word processor as the export sees it: the automation calls that Word understands, one
 // member per call, in the order the export makes them. Each backend gives them its own meaning
-// (Word through ActiveQt on Windows, an OpenDocument file elsewhere, a call log in tests).
+// (Word through COM automation on Windows, an OpenDocument file elsewhere, a call log in tests).
 //
 // The query members return false when the object asked for does not exist (no automation server,
 // a document that could not be opened); the export then stops typing and only deletes the

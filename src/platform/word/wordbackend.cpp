@@ -1,7 +1,7 @@
 #include "platform/word/wordbackend.h"
 
 #ifdef Q_OS_WIN
-#include "platform/word/axwordautomation.h"
+#include "platform/word/comwordautomation.h"
 #else
 #include "platform/word/opendocumentwordautomation.h"
 #endif
@@ -9,7 +9,7 @@
 std::unique_ptr<WordAutomation> WordBackend::createDefault()
 {
 #ifdef Q_OS_WIN
-    return std::make_unique<AxWordAutomation>();
+    return std::make_unique<ComWordAutomation>();
 #else
     return std::make_unique<OpenDocumentWordAutomation>();
 #endif

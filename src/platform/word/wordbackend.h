@@ -4,7 +4,7 @@
 
 #include <memory>
 
-// The word-processor backend of this platform: Word through ActiveQt on Windows, an OpenDocument
+// The word-processor backend of this platform: Word through COM automation on Windows, an OpenDocument
 // file opened with the desktop's word processor elsewhere.
 namespace WordBackend {
 
