@@ -96,6 +96,9 @@ struct CurlGlue
         return 0;
     }
 
+    // Header lines of a step without a body (the file's size): not for a device nor for stdout.
+    static size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
+
     static size_t write(char *data, size_t size, size_t count, void *session)
     {
         auto *curl = static_cast<CurlSession *>(session);
@@ -229,6 +232,7 @@ QString CurlSession::start(const Request &request)
     switch (request.step) {
     case Step::Info:
         curl().easySetopt(easy, CURLOPT_FILETIME, 1L);
+        curl().easySetopt(easy, CURLOPT_WRITEFUNCTION, &CurlGlue::discard);
         [[fallthrough]];
     case Step::Login:
     case Step::Cd:
@@ -271,8 +275,6 @@ QString CurlSession::start(const Request &request)
     }
 
     m_transfer = std::move(transfer);
-    m_remoteStamp = {};
-    m_resumeRefused = false;
     m_host = request.host;
     m_replyBuilding.clear();
     // libcurl asks for a zero time-out through the timer callback and starts from there.
@@ -404,8 +406,7 @@ void CurlSession::collectFinished()
         long osError = 0;
         curl().easyGetinfo(m_transfer->easy, CURLINFO_OS_ERRNO, &osError);
         if (m_transfer->step == Step::Info && code == CURLE_OK) {
-            curl_off_t size = -1;
-            curl_off_t modified = -1;
+            curl_off_t size = -1, modified = -1;
             curl().easyGetinfo(m_transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
             curl().easyGetinfo(m_transfer->easy, CURLINFO_FILETIME_T, &modified);
             m_remoteStamp = {qint64(size), qint64(modified)};
