@@ -27,3 +27,27 @@ FileReplacement::Result FileReplacement::replace(const QString &source, const QS
         return {true, {}};
     return {false, systemMessage(GetLastError())};
 }
+
+FileReplacement::Result FileReplacement::park(const QString &file, const QString &parked)
+{
+    return replace(file, parked);
+}
+
+FileReplacement::Result FileReplacement::sync(const QStringList &paths)
+{
+    Result result{true, {}};
+    for (const QString &path : paths) {
+        const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+        // Flushing needs write access; others may go on using the file meanwhile.
+        HANDLE file
+            = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+        const DWORD error = flushed ? 0 : GetLastError();
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if (!flushed && result.ok)
+            result = {false, path + QStringLiteral(": ") + systemMessage(error)};
+    }
+    return result;
+}

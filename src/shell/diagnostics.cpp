@@ -105,6 +105,14 @@ void Diagnostics::warning(QByteArrayView keyOrText)
     logLine(eightBitText(keyOrText));
 }
 
+void Diagnostics::warning(QByteArrayView key, const QByteArray &detail)
+{
+    if (detail.isEmpty())
+        warning(key);
+    else
+        warning(Catalog::text(key).value_or(key.toByteArray()) + '\n' + detail);
+}
+
 void Diagnostics::information(const QString &title, const QString &text)
 {
     State &s = state();

@@ -23,6 +23,9 @@ void logLine(QByteArrayView line);
 
 // "*** Warring" with the display text of a key or a literal text; then logs the 8-bit text.
 void warning(QByteArrayView keyOrText);
+// The same box with a line of detail below the key's text (the file and the system's reason, in
+// the locale's 8-bit code page); an empty detail shows the key's text alone.
+void warning(QByteArrayView key, const QByteArray &detail);
 // printf-style, cut at 400 characters, shown with warning().
 void warningf(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);
 // An information box with the title and text as given; nothing is logged.

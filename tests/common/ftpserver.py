@@ -18,6 +18,7 @@ first line of standard output once it accepts connections, and serves until it i
   --rate BYTES                     every data connection moves at most that many bytes a second
   --refuse-rest                    REST is answered "502 Command not implemented", as by a server
                                    that cannot resume
+  --upload-rate BYTES              uploads (STOR) move at most that many bytes a second
 """
 
 import argparse
@@ -41,6 +42,7 @@ def main():
     parser.add_argument("--stall-after-login", action="store_true")
     parser.add_argument("--rate", type=int, default=0)
     parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--upload-rate", type=int, default=0)
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -60,12 +62,12 @@ def main():
     limit = drop_after if drop_after >= 0 else stall_after
 
     # The throttling handler never uses sendfile(), so it is taken only when asked for.
-    base = ThrottledDTPHandler if args.rate > 0 else DTPHandler
+    base = ThrottledDTPHandler if args.rate > 0 or args.upload_rate > 0 else DTPHandler
 
     class LimitingDTPHandler(base):
         """Cuts the data connection, or lets it go silent, once limit bytes have gone through."""
 
-        read_limit = args.rate
+        read_limit = args.upload_rate or args.rate
         write_limit = args.rate
         stalled = False
 

@@ -47,6 +47,8 @@ bool FtpTestServer::start()
         arguments << QStringLiteral("--rate") << QString::number(m_rateLimit);
     if (m_refuseRest)
         arguments << QStringLiteral("--refuse-rest");
+    if (m_uploadRateLimit > 0)
+        arguments << QStringLiteral("--upload-rate") << QString::number(m_uploadRateLimit);
 
     // The server resolves paths against its working directory, which a test may have removed.
     m_process.setWorkingDirectory(m_workDir.path());

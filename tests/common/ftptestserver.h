@@ -44,6 +44,8 @@ public:
     void setRateLimit(qint64 bytesPerSecond) { m_rateLimit = bytesPerSecond; }
     // REST is refused, as by a server that cannot resume a download.
     void setRefuseRest(bool refuse) { m_refuseRest = refuse; }
+    // Uploads alone move at most that many bytes a second (a slow link up, a fast one down).
+    void setUploadRateLimit(qint64 bytesPerSecond) { m_uploadRateLimit = bytesPerSecond; }
 
     // Starts the server and waits until it accepts connections.
     [[nodiscard]] bool start();
@@ -67,6 +69,7 @@ private:
     bool m_stallAfterLogin = false;
     qint64 m_rateLimit = 0;
     bool m_refuseRest = false;
+    qint64 m_uploadRateLimit = 0;
     quint16 m_fixedPort = 0;
     quint16 m_port = 0;
     QString m_lastError;

@@ -4,6 +4,7 @@
 #include "modes/update/updatecheck.h"
 #include "modes/update/updatelog.h"
 #include "modes/update/updateview.h"
+#include "platform/archivecontents.h"
 #include "platform/archiver.h"
 #include "platform/filereplacement.h"
 #include "platform/ownfiles.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +36,17 @@ bool isThere(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// In a test build, TAV_TEST_MOVE_DELAY_MS stretches each move so that a test can kill an
+// installation in the middle of its moves.
+void testPause()
+{
+#ifdef TAV_TEST_HOOKS
+    static const int delay = qEnvironmentVariableIntValue("TAV_TEST_MOVE_DELAY_MS");
+    if (delay > 0)
+        QThread::msleep(ulong(delay));
+#endif
 }
 
 } // namespace
@@ -57,6 +70,7 @@ Installer::Result Installer::installFiles(const QList<QByteArray> &selected)
     // Nothing is replaced before the backup of everything that will be is on the disk.
     const Archiver::Result backup = replaced.isEmpty() ? Archiver::Result() : backUp(replaced);
     if (replaced.isEmpty() || backup.succeeded()) {
+        m_holdLog = true;
         for (const QByteArray &entry : selected) {
             const QString to = CodePage::toUnicode(entry);
             if (place(directory + to, to, entry))
@@ -64,6 +78,7 @@ Installer::Result Installer::installFiles(const QList<QByteArray> &selected)
             else
                 ++result.failed;
         }
+        commitPlaced();
     } else {
         notInstalled("BakErr", backupArchive.toLatin1(), backup.errorText);
         result.failed = int(selected.size());
@@ -71,7 +86,10 @@ Installer::Result Installer::installFiles(const QList<QByteArray> &selected)
     m_log.writeNumberLine(catalogText("Per%d"), result.installed);
     if (result.failed > 0)
         m_log.writeNumberLine(catalogText("NePer%d"), result.failed);
-    Diagnostics::warning(result.failed > 0 ? "NePer" : "IsNew");
+    if (result.failed > 0)
+        Diagnostics::warning("NePer", m_firstFailure);
+    else
+        Diagnostics::warning("IsNew");
     m_log.writeDateLine("+", OwnFiles::executableName());
     m_log.writeDateLine("+", m_hostProgram);
     return result;
@@ -86,7 +104,31 @@ bool Installer::installFile(QByteArrayView source, QByteArrayView destination)
         if (!backup.succeeded())
             return notInstalled("BakErr", destination, backup.errorText);
     }
-    return place(from, to, destination);
+    m_holdLog = true;
+    const bool done = place(from, to, destination);
+    commitPlaced();
+    return done;
+}
+
+void Installer::commitPlaced()
+{
+    m_holdLog = false;
+    // The parked executable's directory is among those of the files.
+    const FileReplacement::Result synced = FileReplacement::sync(m_placed);
+    if (!synced.ok) {
+        const QByteArray line = "Error: " + CodePage::fromUnicode(synced.errorText);
+        m_view.logLine(line, Qt::red);
+        m_log.write("%s", line.constData());
+    }
+    const QByteArray pere = catalogText("Pere");
+    for (const auto &[dateLine, text] : std::as_const(m_held)) {
+        if (dateLine)
+            m_log.writeDateLine(pere, text);
+        else
+            m_log.write("%s", text.constData());
+    }
+    m_held.clear();
+    m_placed.clear();
 }
 
 bool Installer::needsBackup(const QString &source, const QString &destination, QByteArrayView name)
@@ -115,6 +157,7 @@ Archiver::Result Installer::backUp(const QStringList &paths)
 
 bool Installer::place(const QString &from, const QString &to, QByteArrayView destination)
 {
+    testPause();
     // Checked before anything is parked: it would fail the move afterwards.
     if (!isThere(from))
         return notInstalled("MovErr", destination, u"the new file is missing"_s);
@@ -136,13 +179,19 @@ bool Installer::replaceExecutable(const QString &source, const QString &destinat
     QFile previous(parked);
     if (isThere(parked) && !previous.remove())
         return notInstalled("OldErr", name, parked + u": "_s + previous.errorString());
-    const FileReplacement::Result parking = FileReplacement::replace(destination, parked);
+    // Parked as a second name where the system allows it: the program's name never goes missing.
+    const FileReplacement::Result parking = FileReplacement::park(destination, parked);
     if (!parking.ok)
         return notInstalled("OldErr", name, parking.errorText);
     const FileReplacement::Result moved = FileReplacement::replace(source, destination);
     if (moved.ok)
         return installed(name);
-    const FileReplacement::Result back = FileReplacement::replace(parked, destination);
+    // Parked as a link, the program never left its name: the second name goes again.
+    FileReplacement::Result back{true, {}};
+    if (isThere(destination))
+        previous.remove();
+    else
+        back = FileReplacement::replace(parked, destination);
     QString reason = moved.errorText;
     if (!back.ok)
         reason += u"; the running program stays parked as %1: %2"_s.arg(parked, back.errorText);
@@ -161,7 +210,11 @@ bool Installer::installed(QByteArrayView destination)
 {
     const QByteArray pere = catalogText("Pere");
     m_view.logLine(pere + ' ' + destination.toByteArray(), Qt::black);
-    m_log.writeDateLine(pere, destination);
+    m_placed << CodePage::toUnicode(destination);
+    if (m_holdLog)
+        m_held.append({true, destination.toByteArray()});
+    else
+        m_log.writeDateLine(pere, destination);
     return true;
 }
 
@@ -170,7 +223,12 @@ bool Installer::notInstalled(QByteArrayView key, QByteArrayView destination, con
     const QByteArray line
         = catalogText(key) + ' ' + destination.toByteArray() + " - " + CodePage::fromUnicode(reason);
     m_view.logLine(line, Qt::red);
-    m_log.write("%s", line.constData());
+    if (m_firstFailure.isEmpty())
+        m_firstFailure = line;
+    if (m_holdLog)
+        m_held.append({false, line});
+    else
+        m_log.write("%s", line.constData());
     return false;
 }
 
@@ -186,9 +244,19 @@ void Installer::restoreBackup()
         restore = runArchiver({u"x"_s, u"-idcpdq"_s, u"-y"_s, backupArchive});
     else
         restore.errorText = backupArchive + u" is missing"_s;
+    bool restored = restore.succeeded();
+    QString failure = restore.errorText;
+    // What was restored reaches the disk before the backup that holds it goes.
+    if (restored) {
+        const FileReplacement::Result synced
+            = FileReplacement::sync(ArchiveContents::filePaths(backupArchive, &failure));
+        if (!synced.ok)
+            failure = synced.errorText;
+        restored = failure.isEmpty();
+    }
 
     const QByteArray stamp = UpdateLog::currentTimeStamp();
-    if (restore.succeeded()) {
+    if (restored) {
         QFile archive(backupArchive);
         if (!archive.remove())
             Diagnostics::log("Cannot delete %s: %s", "predver.rar",
@@ -202,9 +270,9 @@ void Installer::restoreBackup()
         m_log.write("#%s %s", stamp.constData(), catalogText("ReBakIs").constData());
     } else {
         // Some entries may have been restored: the archive stays for another try.
-        const QByteArray line = catalogText("ReBakErr") + " - " + CodePage::fromUnicode(restore.errorText);
+        const QByteArray line = catalogText("ReBakErr") + " - " + CodePage::fromUnicode(failure);
         m_view.logLine(line, Qt::red);
-        Diagnostics::warning("ReBakErr");
+        Diagnostics::warning("ReBakErr", CodePage::fromUnicode(failure));
         m_log.write("#%s %s", stamp.constData(), line.constData());
     }
     m_log.writeDateLine("<-", OwnFiles::executableName());

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 class QWidget;
 class UpdateLog;
 class UpdateView;
@@ -22,6 +24,10 @@ struct Result;
 // replaced: when that run fails, nothing is installed. A file whose move fails is not installed:
 // the installed file stays as it was, the new one stays in "UP00", and the log view and the
 // update log say so. Each archiver run marks the view busy while it lasts.
+//
+// A power cut may come at any moment: the files moved in, and the directories they were moved
+// in, are forced to the disk before the update log says they were installed, and the restored
+// files before the backup is deleted.
 class Installer final
 {
 public:
@@ -59,10 +65,18 @@ private:
     Archiver::Result runArchiver(const QStringList &arguments);
     bool installed(QByteArrayView destination);
     bool notInstalled(QByteArrayView key, QByteArrayView destination, const QString &reason);
+    // Forces what was moved in to the disk, then writes the update-log lines held back meanwhile.
+    void commitPlaced();
 
     UpdateView &m_view;
     UpdateLog &m_log;
     QByteArray m_hostProgram;
+    // While files are moved in, their update-log lines wait here, in order, for commitPlaced():
+    // a date line of an installed path (true), or a finished line.
+    bool m_holdLog = false;
+    QList<std::pair<bool, QByteArray>> m_held;
+    QStringList m_placed;
+    QByteArray m_firstFailure; // the first red line, for the closing box
 };
 
 // Enables the dialog's push button "ReBak" with the tool tip "BakT" when a backup is present,

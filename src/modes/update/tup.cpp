@@ -40,15 +40,6 @@ QByteArray text(QByteArrayView key)
     return Catalog::text(key).value_or(QByteArray());
 }
 
-// The box of a key with what went wrong below its text.
-void warning(QByteArrayView key, const QByteArray &detail)
-{
-    if (detail.isEmpty())
-        Diagnostics::warning(key);
-    else
-        Diagnostics::warning(Catalog::text(key).value_or(key.toByteArray()) + '\n' + detail);
-}
-
 bool isUserInput(QEvent::Type type)
 {
     switch (type) {
@@ -198,8 +189,10 @@ void TUp::Knop()
             {"New", [this] { startUpdate(); }},
             {"ReBak",
                 [this] {
-                    if (!refusedWhileRunning())
-                        Installer(*this, m_log, m_hostProgram).restoreBackup();
+                    if (refusedWhileRunning())
+                        return;
+                    Installer(*this, m_log, m_hostProgram).restoreBackup();
+                    reportLogFailure();
                 }},
             {"InfUp",
                 [this] {
@@ -350,7 +343,7 @@ void TUp::localFault(const QString &line)
     const QByteArray said = CodePage::fromUnicode(line);
     logLine(said, Qt::red);
     endRun();
-    warning("ErrCreat", said);
+    Diagnostics::warning("ErrCreat", said);
 }
 
 void TUp::attemptFailed()
@@ -390,7 +383,7 @@ void TUp::unpack()
     }
     endRun();
     // The archiver's last words name the cause: a damaged archive, or a full disk.
-    warning("RarErr", reason);
+    Diagnostics::warning("RarErr", reason);
 }
 
 void TUp::checkUpdate()
@@ -446,6 +439,17 @@ void TUp::Status()
 void TUp::endRun()
 {
     m_running = false;
+    reportLogFailure();
+}
+
+void TUp::reportLogFailure()
+{
+    const QString failure = m_log.takeFailure();
+    if (failure.isEmpty())
+        return;
+    const QByteArray line = CodePage::fromUnicode(QStringLiteral("Error: Cannot write file ") + failure);
+    logLine(line, Qt::red);
+    Diagnostics::warning("LogErr", line);
 }
 
 void TUp::showTransferProgress(qint64 done, qint64 total)

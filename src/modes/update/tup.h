@@ -88,6 +88,8 @@ private:
     void unpack();
     void checkUpdate();
     void endRun();
+    // A red line and the box "LogErr" when lines of the update log were lost (a full disk).
+    void reportLogFailure();
     void showTransferProgress(qint64 done, qint64 total);
     void endLogBatch();
     [[nodiscard]] int siteNumberOf(int attempt) const;

@@ -101,13 +101,27 @@ void UpdateLog::writeDateLine(QByteArrayView prefix, QByteArrayView path)
 void UpdateLog::writeLine(QByteArrayView line)
 {
     QFile file(CodePage::toUnicode(m_fileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        noteFailure(file);
         return;
+    }
     // A line that did not fit (full disk) is taken back whole, so the next one starts a line.
     const qint64 before = file.size();
     const QByteArray bytes = line.toByteArray() + '\n';
-    if (file.write(bytes) != bytes.size())
+    qint64 written = file.write(bytes);
+    // A disk that takes part of the line reports nothing; the write of the rest says why.
+    if (written > 0 && written < bytes.size())
+        written += qMax<qint64>(0, file.write(bytes.mid(written)));
+    if (written != bytes.size()) {
+        noteFailure(file);
         file.resize(before);
+    }
+}
+
+void UpdateLog::noteFailure(const QFile &file)
+{
+    if (m_failure.isEmpty())
+        m_failure = file.fileName() + u": "_s + file.errorString();
 }
 
 void UpdateLog::showHistory(UpdateView &view) const

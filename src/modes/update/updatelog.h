@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
+#include <QString>
 #include <QtGlobal>
+
+#include <utility>
 
 class FtpClient;
 class QDateTime;
@@ -11,7 +14,8 @@ class UpdateView;
 
 // The update log "%05d.log" in the current directory: one line per record, code page 1251, LF,
 // only ever appended to. Every line opens and closes the file, so nothing is buffered between
-// lines; a log that cannot be opened loses the line silently and the update goes on. After a
+// lines; a log that cannot be opened, or a line that does not fit, is lost and the update goes
+// on; takeFailure() tells why. After a
 // successful installation the whole log is sent to the update site's "/UPDATE/LOGS".
 class UpdateLog final
 {
@@ -40,6 +44,10 @@ public:
     // "%s %s - No" when there is no such file.
     void writeDateLine(QByteArrayView prefix, QByteArrayView path);
 
+    // Why lines were lost since the last call (the file could not be opened, or a line did not
+    // fit on a full disk), naming the file; empty when none were. The caller shows it.
+    [[nodiscard]] QString takeFailure() { return std::exchange(m_failure, QString()); }
+
     // The "InfUp" button, after the dialog stored its state: clears the view, writes "InfUp" in
     // blue, then the log's lines in black: those beginning with '#', or every line when option
     // number 1 is not 0. CR is dropped.
@@ -53,8 +61,10 @@ public:
 
 private:
     void writeLine(QByteArrayView line);
+    void noteFailure(const QFile &file);
 
     QByteArray m_fileName;
+    QString m_failure;
     // Read by the upload's put; lives as long as the log object, which outlives the FTP object.
     QFile m_uploadFile;
 };

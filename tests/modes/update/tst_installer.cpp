@@ -383,7 +383,8 @@ void TestInstaller::countsWithFailuresAndNoCatalog()
         = Installer(view, log, "kora10.exe -x").installFiles({"a.dat", "nosuch/b.dat"});
     QCOMPARE(result.installed, 1);
     QCOMPARE(result.failed, 1);
-    QCOMPARE(boxText(), u"NePer"_s);
+    // The box names the first file that was not installed, and why.
+    QVERIFY2(boxText().startsWith(u"NePer\nMovErr nosuch/b.dat - "_s), qPrintable(boxText()));
     const QList<QByteArray> lines = read(u"00000.log"_s).split('\n');
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[0], "Pere a.dat - " + stamp(unpacked));
@@ -449,7 +450,11 @@ void TestInstaller::oneBackupRunBeforeAnyReplacement()
     const bool ok = archiver == u"real";
     QCOMPARE(result.installed, ok ? selected.size() : 0);
     QCOMPARE(result.failed, ok ? 0 : selected.size());
-    QCOMPARE(boxText(), Catalog::displayText(ok ? "IsNew" : "NePer"));
+    if (ok)
+        QCOMPARE(boxText(), Catalog::displayText("IsNew"));
+    else
+        QVERIFY2(boxText().startsWith(Catalog::displayText("NePer") + u'\n' + Catalog::displayText("BakErr")),
+            qPrintable(boxText()));
     if (ok) {
         for (const QByteArray &entry : selected)
             QCOMPARE(read(CodePage::toUnicode(entry)), "new"_ba);
@@ -512,7 +517,12 @@ void TestInstaller::restoreFailures()
     refreshBackupButton(view.window());
     QCOMPARE(rebak->isEnabled(), !backup.isEmpty());
 
-    QCOMPARE(boxText(), Catalog::displayText(key));
+    if (reason.isEmpty())
+        QCOMPARE(boxText(), Catalog::displayText(key));
+    else
+        QVERIFY2(boxText().startsWith(Catalog::displayText(key) + u'\n')
+                && boxText().contains(QRegularExpression(reason)),
+            qPrintable(boxText()));
     QCOMPARE(read(u"predver.rar"_s), archive);
     QCOMPARE(read(u"a.dat"_s), "current, changed"_ba);
     const QByteArray logged = read(u"00000.log"_s);

@@ -182,8 +182,13 @@ void TestUpdateLog::fullDiskTakesTheLineBack()
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, oldHandler);
 
+    // The loss is told once, with the file and the system's reason.
+    QCOMPARE(log.takeFailure(), u"00000.log: File too large"_s);
+    QCOMPARE(log.takeFailure(), QString());
+
     log.write("#next");
     QCOMPARE(readFile(u"00000.log"_s), "#first\n#next\n"_ba);
+    QCOMPARE(log.takeFailure(), QString());
 }
 
 void TestUpdateLog::showHistory_data()

@@ -108,6 +108,18 @@ QByteArray randomBytes(qsizetype size)
     return bytes;
 }
 
+// Writes until the disk refuses a single byte more.
+void fillDisk(const QString &path)
+{
+    QFile ballast(path);
+    if (!ballast.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    for (const qsizetype size : {64 * 1024, 512, 1}) {
+        const QByteArray chunk(size, 'b');
+        while (ballast.write(chunk) == size) { }
+    }
+}
+
 QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -136,6 +148,8 @@ private slots:
     void archiveCannotBeCreated();
     void localFaults_data();
     void localFaults();
+    void installationFull_data();
+    void installationFull();
     void stalledSiteIsLeft();
     void secondNewWhileDownloading();
     void inputWhileUnpackingIsDropped();
@@ -167,6 +181,8 @@ private:
     // The confirmation is answered by this timer: accept or refuse; what it showed is kept.
     QTimer m_answer;
     bool m_accept = true;
+    // Run just before the confirmation is answered, once.
+    std::function<void()> m_beforeAnswer;
     int m_confirmations = 0;
     QString m_readme;
 };
@@ -192,6 +208,8 @@ void TestUpdater::initTestCase()
             return;
         ++m_confirmations;
         m_readme = confirmation->readmeLabel()->text();
+        if (m_beforeAnswer)
+            std::exchange(m_beforeAnswer, nullptr)();
         m_accept ? confirmation->accept() : confirmation->reject();
     });
     m_answer.start();
@@ -220,6 +238,7 @@ void TestUpdater::init()
     }
     m_opened.clear();
     m_accept = true;
+    m_beforeAnswer = nullptr;
     m_confirmations = 0;
     m_readme.clear();
 }
@@ -718,6 +737,81 @@ void TestUpdater::localFaults()
     } else {
         QCOMPARE(filesIn(u"UP00"_s), QStringList());
     }
+}
+
+void TestUpdater::installationFull_data()
+{
+    QTest::addColumn<bool>("replacesInstalled"); // the update replaces data.dat, or brings fresh.dat
+    QTest::addColumn<QByteArray>("box");
+
+    // data.dat must be backed up first, and the backup does not fit.
+    QTest::newRow("full during the backup") << true << "NePer"_ba;
+    // A new file needs no backup and its move no space; the log's line does not fit.
+    QTest::newRow("full during the replacement and the update log") << false << "LogErr"_ba;
+}
+
+// The installation on a disk that fills up (another program, say) once the update has been
+// downloaded and unpacked, just before it is installed.
+void TestUpdater::installationFull()
+{
+    QFETCH(bool, replacesInstalled);
+    QFETCH(QByteArray, box);
+
+    SizedFileSystem disk;
+    const QString installation = m_installation->filePath(u"installation"_s);
+    SKIP_UNLESS_MOUNTED(disk, installation, 8 * 1024 * 1024);
+    QVERIFY(QFile::copy(u"rar"_s, installation + u"/rar"_s));
+    QVERIFY(QDir::setCurrent(installation));
+    // Larger than what the backup has room for.
+    const QByteArray oldData = randomBytes(64 * 1024);
+    QVERIFY(writeFile(u"data.dat"_s, oldData, installedTime));
+    QVERIFY(writeFile(u"same.dat"_s, "unchanged", installedTime));
+    // A backup from an earlier update, which must stay whole.
+    QProcess rar;
+    rar.start(u"./rar"_s, {u"a"_s, u"-idcpdq"_s, u"predver"_s, u"same.dat"_s});
+    QVERIFY(rar.waitForFinished() && rar.exitCode() == 0);
+    const QByteArray backup = readFile(u"predver.rar"_s);
+    const QString fresh = replacesInstalled ? u"data.dat"_s : u"fresh.dat"_s;
+    QVERIFY(m_sites[0]->putArchive(u"ko10.rar"_s, {{fresh, "new data", newerTime}}));
+    m_beforeAnswer = [] {
+        // The log must grow onto a new page of the disk for its next line.
+        QFile log(u"00000.log"_s);
+        QVERIFY(log.open(QIODevice::Append));
+        const qint64 room = 4096 - log.size() % 4096;
+        QVERIFY(log.write('#' + QByteArray(room - 2, '=') + '\n') == room);
+        log.close();
+        fillDisk(u"ballast"_s);
+    };
+
+    auto dialog = openDialog();
+    QVERIFY(dialog);
+    runUpdate(*dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QStringList red = viewLines(*dialog).filter(QRegularExpression(u"^red: "_s));
+    QVERIFY2(
+        !red.isEmpty() && red.last().contains(u"No space left on device"_s), qPrintable(red.join(u'\n')));
+    QVERIFY(!red.contains(u"red: "_s + shown("NoInf")));
+    // The box of the step that met the full disk names the cause.
+    const QStringList boxes = recordedTexts();
+    const QStringList named = boxes.filter(QRegularExpression(
+        u"^"_s + QRegularExpression::escape(Catalog::displayText(box)) + u"\n.*No space left on device"_s));
+    QVERIFY2(named.size() == 1, qPrintable(boxes.join(u'|')));
+    // What was installed stays old, or is the new file whole; the backup is the earlier one.
+    QCOMPARE(readFile(u"data.dat"_s), oldData);
+    if (!replacesInstalled)
+        QCOMPARE(readFile(u"fresh.dat"_s), "new data"_ba);
+    QCOMPARE(readFile(u"predver.rar"_s), backup);
+    QVERIFY(QFile::remove(u"ballast"_s));
+    QStringList left = filesIn(u"."_s);
+    left.removeAll(u"00000.log"_s);
+    left.removeAll(u"taw.tax"_s);
+    left.removeAll(u"tavup.lck"_s); // the open window holds it
+    QCOMPARE(left,
+        (replacesInstalled
+                ? QStringList{u"data.dat"_s, u"predver.rar"_s, u"rar"_s, u"same.dat"_s}
+                : QStringList{u"data.dat"_s, u"fresh.dat"_s, u"predver.rar"_s, u"rar"_s, u"same.dat"_s}));
 }
 
 void TestUpdater::stalledSiteIsLeft()
