@@ -438,4 +438,4 @@ int main(int argc, char **argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_updatekill.moc"
+#include "tst_updatekill_posix.moc"
