@@ -424,8 +424,10 @@ void TestUpdateKill::killedAnywhere()
         hits[Ended]);
     QVERIFY(kills >= 50);
     QVERIFY(halfway >= killsPerStage / 2);
-    for (int s = Download; s < Ended; ++s)
-        QVERIFY2(hits[s] > 0, stageNames[s]);
+    QVERIFY(hits[Download] > 0 && hits[Replacement] > 0 && hits[Upload] > 0);
+    // The unpack lasts a few tens of milliseconds: on a busy machine some of its kills land in
+    // the backup run that follows, which is the archiver at work as well.
+    QVERIFY(hits[Unpack] + hits[Backup] >= killsPerStage);
 }
 
 int main(int argc, char **argv)
