@@ -11,10 +11,12 @@
 #include <set>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+#ifndef Q_OS_LINUX
 int syncPath(const QString &path, int flags)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | flags);
@@ -24,6 +26,7 @@ int syncPath(const QString &path, int flags)
     ::close(fd);
     return error;
 }
+#endif
 
 } // namespace
 
@@ -52,12 +55,37 @@ FileReplacement::Result FileReplacement::sync(const QStringList &paths)
         result = {false, path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))};
     };
     std::set<QString> directories;
-    for (const QString &path : paths) {
-        check(path, syncPath(path, 0));
+    for (const QString &path : paths)
         directories.insert(QFileInfo(path).absolutePath());
+#ifdef Q_OS_LINUX
+    // One syncfs() of each file system writes out every file and directory on it: an update of
+    // thousands of files would wait for thousands of fsync() calls (each a flush of the disk's
+    // cache) instead.
+    std::set<dev_t> systems;
+    for (const QString &directory : directories) {
+        struct stat info
+        {
+        };
+        if (::stat(QFile::encodeName(directory).constData(), &info) != 0) {
+            check(directory, errno);
+            continue;
+        }
+        if (!systems.insert(info.st_dev).second)
+            continue;
+        const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            check(directory, errno);
+            continue;
+        }
+        check(directory, ::syncfs(fd) == 0 ? 0 : errno);
+        ::close(fd);
     }
+#else
+    for (const QString &path : paths)
+        check(path, syncPath(path, 0));
     for (const QString &directory : directories)
         check(directory, syncPath(directory, O_DIRECTORY));
+#endif
     return result;
 }
 

@@ -24,10 +24,10 @@ struct Result
 [[nodiscard]] Result park(const QString &file, const QString &parked);
 
 // Forces files to the disk together with the directories that hold them, so that a power cut
-// afterwards loses neither their contents nor the names they were moved to: each file and each of
-// their directories is fsync()ed; on Windows each file is flushed (FlushFileBuffers; NTFS
-// journals the names, and every move above writes through). errorText names the first path that
-// failed.
+// afterwards loses neither their contents nor the names they were moved to: on Linux one syncfs()
+// of each file system they lie on, elsewhere an fsync() of each file and each of their
+// directories; on Windows each file is flushed (FlushFileBuffers; NTFS journals the names, and
+// every move above writes through). errorText names the first path that failed.
 [[nodiscard]] Result sync(const QStringList &paths);
 
 } // namespace FileReplacement
