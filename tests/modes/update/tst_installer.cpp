@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -433,6 +435,18 @@ void TestInstaller::oneBackupRunBeforeAnyReplacement()
         " echo \"a.dat: $(cat a.dat)\"; } >> '"
             + runsFile.toUtf8() + "'\nexec ./.rar-wrapped \"$@\"\n"));
     QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // The list file goes to the temporary folder; a private one keeps other tests' lists out of the count.
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const std::optional<QByteArray> savedTmpDir
+        = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto restoreTmpDir = qScopeGuard([&] {
+        if (savedTmpDir)
+            qputenv("TMPDIR", *savedTmpDir);
+        else
+            qunsetenv("TMPDIR");
+    });
     const QStringList temporaryBefore = QDir::temp().entryList({u"tav-backup-*"_s});
     const Files installation = filesIn(u"."_s);
 
