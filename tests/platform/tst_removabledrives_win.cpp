@@ -171,7 +171,6 @@ void TestRemovableDrivesWin::scan()
     std::vector<std::unique_ptr<WineDrive>> drives;
     QStringList removable;
     const WineDrive *lastRemovable = nullptr;
-    const QSettings registry(u"HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives"_s, QSettings::NativeFormat);
     for (qsizetype i = 0; i < types.size(); ++i) {
         drives.push_back(std::make_unique<WineDrive>(m_letters.at(i), DWORD(types.at(i))));
         const WineDrive &drive = *drives.back();
@@ -184,6 +183,7 @@ void TestRemovableDrivesWin::scan()
         }
     }
     // The kinds as a user's winecfg would have written them; a hard disk has no entry.
+    const QSettings registry(u"HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives"_s, QSettings::NativeFormat);
     for (qsizetype i = 0; i < types.size(); ++i) {
         const QString kind = registry.value(QChar::fromLatin1(m_letters.at(i)).toLower() + u":"_s).toString();
         QCOMPARE(kind,
