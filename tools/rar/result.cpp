@@ -12,7 +12,10 @@ bool Result::isWriteFault() const
 {
     switch (m_error) {
     case ENOSPC:
+// Windows has no disk quotas in errno.
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
     case EROFS:
     case EIO:
