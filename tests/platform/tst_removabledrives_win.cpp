@@ -182,14 +182,14 @@ void TestRemovableDrivesWin::scan()
                 QVERIFY(QDir(drive.folder()).mkdir(QString::fromLatin1(TFlash::dataFolder)));
         }
     }
-    // The kinds as a user's winecfg would have written them; a hard disk has no entry.
+    // The kinds as a user's winecfg would have written them.
     const QSettings registry(u"HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives"_s, QSettings::NativeFormat);
     for (qsizetype i = 0; i < types.size(); ++i) {
         const QString kind = registry.value(QChar::fromLatin1(m_letters.at(i)).toLower() + u":"_s).toString();
         QCOMPARE(kind,
             types.at(i) == DRIVE_REMOVABLE   ? u"floppy"_s
                 : types.at(i) == DRIVE_CDROM ? u"cdrom"_s
-                                             : QString());
+                                             : u"hd"_s);
     }
     std::sort(removable.begin(), removable.end());
     QCOMPARE(RemovableDrives::systemDrives(), removable);
