@@ -11,9 +11,12 @@ demo_cleanup() {
   for pid in "${demo_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 
-# The FTP site on a free port of 127.0.0.1, serving $demo/ftp: anonymous readers find the asteroid
-# files 1234, 1500 and 1999 below pub/, the update site's user "tavdemo" (password "demo-pw") the
-# update archive below UPDATE/ and may upload logs to UPDATE/LOGS. Sets demo_port.
+# The FTP site on a free port of 127.0.0.1 (or on $demo_fixed_port when set), serving $demo/ftp:
+# anonymous readers find the asteroid files 1234, 1500 and 1999 below pub/, the update site's user
+# $demo_site_user (password $demo_site_password) the update archive below UPDATE/ and may upload
+# logs to UPDATE/LOGS. Sets demo_port.
+demo_site_user=${demo_site_user:-tavdemo}
+demo_site_password=${demo_site_password:-demo-pw}
 demo_serve() {
   local ftp="$demo/ftp" n
   rm -rf "$ftp" && mkdir -p "$ftp/pub/swisseph/ephe/ast1" "$ftp/UPDATE/LOGS"
@@ -21,12 +24,13 @@ demo_serve() {
     head -c 40000 /dev/urandom > "$ftp/pub/swisseph/ephe/ast1/se0${n}s.se1"
   done
   /usr/bin/python3 "$top/tests/common/ftpserver.py" --anonymous "$ftp:elr" \
-    --user "tavdemo:demo-pw:$ftp:elradfmw" --log "$demo/ftp.log" > "$demo/ftp.out" 2>&1 &
+    --user "$demo_site_user:$demo_site_password:$ftp:elradfmw" --log "$demo/ftp.log" \
+    ${demo_fixed_port:+--port "$demo_fixed_port"} > "$demo/ftp.out" 2>&1 &
   demo_pids+=("$!")
   for _ in $(seq 50); do grep -q '^PORT ' "$demo/ftp.out" 2>/dev/null && break; sleep 0.1; done
   demo_port=$(sed -n 's/^PORT //p' "$demo/ftp.out")
   [ -n "$demo_port" ] || { echo "the local FTP server did not start:" >&2; cat "$demo/ftp.out" >&2; return 1; }
-  echo "FTP site: ftp://127.0.0.1:$demo_port (asteroids 1234, 1500, 1999; update ko10.rar, user tavdemo)"
+  echo "FTP site: ftp://127.0.0.1:$demo_port (asteroids 1234, 1500, 1999; update ko10.rar, user $demo_site_user)"
 }
 
 # Builds the targets named in $demo/ with the asteroid server and the first update site pointing at
@@ -104,10 +108,10 @@ demo_display() {
 }
 
 # Prints the id of the first visible window whose title (or, with $2 = --class, class) matches the
-# extended regular expression $1, waiting up to 20 s for it.
+# extended regular expression $1, waiting up to $demo_wait_seconds (default 20 s) for it.
 demo_window() {
   local id
-  for _ in $(seq 200); do
+  for _ in $(seq $((${demo_wait_seconds:-20} * 10))); do
     id=$(xdotool search --onlyvisible "${2:---name}" "$1" 2>/dev/null | head -1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
