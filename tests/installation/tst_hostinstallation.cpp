@@ -82,6 +82,8 @@ void TestHostInstallation::ephemerisDirectory_data()
     QTest::addColumn<QStringList>("drives"); // stand-in drive roots, in order
     QTest::addColumn<QString>("expected"); // empty: not found
 
+    // The current folder is tried as ".", followed by the platform's own separator.
+    const QString currentDirectory = QStringLiteral(".") + QDir::separator();
     QTest::newRow("listed folder wins over the current one")
         << QStringList{QStringLiteral("eph/")}
         << QStringList{QStringLiteral("eph/PLP018.E1"), QStringLiteral("PLP018.E1")} << QStringList{}
@@ -93,13 +95,13 @@ void TestHostInstallation::ephemerisDirectory_data()
     QTest::newRow("listed folders without the marker fall back to the current one")
         << QStringList{QStringLiteral("nowhere/"), QStringLiteral("empty/")}
         << QStringList{QStringLiteral("empty/other.se1"), QStringLiteral("PLP018.E1")} << QStringList{}
-        << QStringLiteral("./");
+        << currentDirectory;
     QTest::newRow("a line without separator is used as it stands")
         << QStringList{QStringLiteral("ephX")} << QStringList{QStringLiteral("ephXPLP018.E1")}
         << QStringList{} << QStringLiteral("ephX");
     QTest::newRow("current directory before the drives")
         << QStringList{} << QStringList{QStringLiteral("PLP018.E1"), QStringLiteral("d1/PLP018.E1")}
-        << QStringList{QStringLiteral("d1/")} << QStringLiteral("./");
+        << QStringList{QStringLiteral("d1/")} << currentDirectory;
     QTest::newRow("drives in their order")
         << QStringList{} << QStringList{QStringLiteral("d2/PLP018.E1"), QStringLiteral("d3/PLP018.E1")}
         << QStringList{QStringLiteral("d1/"), QStringLiteral("d2/"), QStringLiteral("d3/")}
@@ -157,8 +159,10 @@ void TestHostInstallation::asteroidFilePath()
     QFETCH(QByteArray, directory);
     QFETCH(int, number);
     QFETCH(QByteArray, expected);
-    QByteArray native = expected;
+    // The directory is used as given; only the separators added after it are native.
+    QByteArray native = expected.mid(directory.size());
     native.replace('/', QDir::separator().toLatin1());
+    native.prepend(directory);
     QCOMPARE(HostInstallation::asteroidFilePath(directory, number), native);
 }
 
