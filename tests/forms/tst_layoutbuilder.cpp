@@ -24,6 +24,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The build puts the catalogs beside the test programs. The build's own path would be a foreign
+// one where the tests run elsewhere (under Wine it names a folder on the current drive).
+QString binDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+// The checkout, on the drive the build is on (under Wine the build's path has no drive of its own).
+QString sourceDir()
+{
+    return QDir(binDir()).absoluteFilePath(QStringLiteral(TAV_SOURCE_DIR));
+}
+
 struct NeTakExit
 {
 };
@@ -119,6 +132,9 @@ void TestLayoutBuilder::init()
 
 void TestLayoutBuilder::cleanup()
 {
+    // Windows keeps the current folder from being removed.
+    QDir::setCurrent(QDir::tempPath());
+    m_dir.reset();
     Catalog::clear();
     Settings::reset();
     Diagnostics::setErrorExitHandler({});
@@ -262,11 +278,11 @@ void TestLayoutBuilder::shippedDescriptions()
     Settings::reset();
     Diagnostics::setRecording(true);
     Diagnostics::clearRecordedBoxes();
-    Catalog::load(QStringLiteral(TAV_BIN_DIR) + (language == u"ru"_s ? u"/tav.t"_s : u"/tav.en.t"_s));
+    Catalog::load(binDir() + (language == u"ru"_s ? u"/tav.t"_s : u"/tav.en.t"_s));
     QVERIFY(Catalog::isLoaded());
 
     QByteArrayList keys;
-    const QDir sources(QStringLiteral(TAV_SOURCE_DIR) + u"/data/catalog/"_s + language);
+    const QDir sources(sourceDir() + u"/data/catalog/"_s + language);
     for (const QString &name : sources.entryList({u"*.txt"_s}, QDir::Files)) {
         QFile file(sources.filePath(name));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -307,7 +323,7 @@ void TestLayoutBuilder::gallery()
     Settings::reset();
     Diagnostics::setRecording(true);
     Diagnostics::clearRecordedBoxes();
-    Catalog::load(QStringLiteral(TAV_BIN_DIR) + u'/' + catalog);
+    Catalog::load(binDir() + u'/' + catalog);
     QVERIFY(Catalog::isLoaded());
     // The help text and the file list of the gallery are looked for in the working directory.
     QFile help(m_dir->filePath(u"gallery.hlp"_s));
@@ -366,7 +382,7 @@ void TestLayoutBuilder::gallery()
     dialog.adjustSize();
     const QPixmap shot = dialog.grab();
     QVERIFY(!shot.isNull());
-    const QString path = QStringLiteral(TAV_BIN_DIR) + u"/../"_s + picture;
+    const QString path = binDir() + u"/../"_s + picture;
     QVERIFY(shot.save(path, "PNG"));
     qInfo("gallery saved as %s", qPrintable(QDir::cleanPath(path)));
 }
@@ -394,7 +410,7 @@ void TestLayoutBuilder::framesKeepClearOfTheirContents()
     Settings::reset();
     Diagnostics::setRecording(true);
     Diagnostics::clearRecordedBoxes();
-    QVERIFY(Catalog::load(QStringLiteral(TAV_BIN_DIR) + u'/' + catalog));
+    QVERIFY(Catalog::load(binDir() + u'/' + catalog));
     // tav.qss beside the executable, as the program finds it.
     QVERIFY(Settings::loadStyleSheet(u"tav.qss"_s));
     QVERIFY(!qApp->styleSheet().isEmpty());
