@@ -139,14 +139,18 @@ bool OpenDocumentWordAutomation::writeDocument()
 {
     // The temporary file only reserves a name that no other run uses; the document itself is
     // written whole through QSaveFile, so a failed write leaves no half document behind.
-    QTemporaryFile reserved(QDir(m_directory).filePath(u"tav-XXXXXX.fodt"_s));
-    reserved.setAutoRemove(false);
-    if (!reserved.open()) {
-        Diagnostics::fileOpenWarning(QDir(m_directory).filePath(u"tav-XXXXXX.fodt"_s));
-        return false;
+    // The reservation is let go before the write: on Windows the file stays held while the
+    // QTemporaryFile lives, and QSaveFile could not replace it.
+    QString path;
+    {
+        QTemporaryFile reserved(QDir(m_directory).filePath(u"tav-XXXXXX.fodt"_s));
+        reserved.setAutoRemove(false);
+        if (!reserved.open()) {
+            Diagnostics::fileOpenWarning(QDir(m_directory).filePath(u"tav-XXXXXX.fodt"_s));
+            return false;
+        }
+        path = reserved.fileName();
     }
-    const QString path = reserved.fileName();
-    reserved.close();
 
     QByteArray contents;
     QBuffer buffer(&contents);
