@@ -45,11 +45,19 @@ QStringList documentsInTemp()
     return QDir(QDir::tempPath()).entryList({u"tav-*.fodt"_s}, QDir::Files);
 }
 
-// Whether one of the process's file descriptors still refers to the file.
+// Whether one of the process's file descriptors still refers to the file. Where there is no
+// /proc (Windows), an open file is one that cannot be renamed, since it is not opened for sharing
+// its deletion.
 bool isOpenInProcess(const QString &path)
 {
     const QString target = QFileInfo(path).canonicalFilePath();
     const QDir fds(u"/proc/self/fd"_s);
+    if (!fds.exists()) {
+        const QString moved = target + u".moved"_s;
+        if (!QFile::rename(target, moved))
+            return true;
+        return !QFile::rename(moved, target);
+    }
     for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
             return true;
