@@ -83,7 +83,7 @@ struct CurlGlue
 {
     static int socket(CURL *, curl_socket_t fd, int what, void *session, void *)
     {
-        static_cast<CurlSession *>(session)->watchSocket(int(fd), what);
+        static_cast<CurlSession *>(session)->watchSocket(qintptr(fd), what);
         return 0;
     }
 
@@ -309,7 +309,7 @@ QByteArray CurlSession::takeReceived()
     return std::exchange(m_received, QByteArray());
 }
 
-void CurlSession::watchSocket(int fd, int what)
+void CurlSession::watchSocket(qintptr fd, int what)
 {
     if (what == CURL_POLL_REMOVE) {
         auto it = m_sockets.find(fd);
@@ -361,7 +361,7 @@ bool CurlSession::isWatchingSockets() const
     return false;
 }
 
-void CurlSession::drive(int fd, int action)
+void CurlSession::drive(qintptr fd, int action)
 {
     if (!m_multi || m_inCurl)
         return;

@@ -89,10 +89,10 @@ private:
     struct SocketWatch;
     friend struct CurlGlue;
 
-    void watchSocket(int fd, int what);
+    void watchSocket(qintptr fd, int what);
     [[nodiscard]] bool isWatchingSockets() const;
     void armTimer();
-    void drive(int fd, int action);
+    void drive(qintptr fd, int action);
     void collectFinished();
     void serverLine(QByteArrayView line);
     [[nodiscard]] QString failureText(const QString &detail, bool loginDenied = false) const;
@@ -101,7 +101,7 @@ private:
     CURLM *m_multi = nullptr;
     std::unique_ptr<Transfer> m_transfer;
     QString m_host; // of the running step, for the error texts
-    std::map<int, std::unique_ptr<SocketWatch>> m_sockets;
+    std::map<qintptr, std::unique_ptr<SocketWatch>> m_sockets;
     QTimer m_timer;
     QDeadlineTimer m_curlDeadline{QDeadlineTimer::Forever}; // of the time-out libcurl asked for
     bool m_inCurl = false;
