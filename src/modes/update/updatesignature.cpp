@@ -122,7 +122,9 @@ void UpdateSignature::downloaded(bool error)
         result.status = buffer->overflowed() ? Minisign::Status::SignatureMalformed
                                              : Minisign::Status::SignatureMissing;
         result.detail = m_ftp.errorString();
-        report(result);
+        // The site's or the network's reason tells the user what to do about it; the buffer's
+        // own words on an oversized file do not.
+        report(result, !buffer->overflowed());
         return;
     }
     const QByteArray signature = m_signature->data();
@@ -134,10 +136,12 @@ void UpdateSignature::downloaded(bool error)
 void UpdateSignature::checked(const Minisign::Result &result)
 {
     m_view.setBusy(false);
-    report(result);
+    // Only an unreadable archive has a reason from the system worth showing; the verifier's own
+    // explanations repeat the catalog's text in English.
+    report(result, result.status == Minisign::Status::FileUnreadable);
 }
 
-void UpdateSignature::report(const Minisign::Result &result)
+void UpdateSignature::report(const Minisign::Result &result, bool showDetail)
 {
     m_signature.reset();
     const QByteArray timeStamp = UpdateLog::currentTimeStamp();
@@ -149,9 +153,10 @@ void UpdateSignature::report(const Minisign::Result &result)
         m_log.write(
             "#%s %s %s", timeStamp.constData(), statusText(result.status).constData(), comment.constData());
     } else {
-        const QByteArray line
-            = statusText(result.status) + ": " + CodePage::fromUnicode(result.detail.simplified());
-        m_view.logLine(line, Qt::red);
+        const QByteArray status = statusText(result.status);
+        const QByteArray line = status + ": " + CodePage::fromUnicode(result.detail.simplified());
+        // The update log keeps every detail for whoever looks into a refused update.
+        m_view.logLine(showDetail && !result.detail.isEmpty() ? line : status, Qt::red);
         m_log.write("#%s %s", timeStamp.constData(), line.constData());
     }
     emit finished(result);

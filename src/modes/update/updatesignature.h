@@ -47,7 +47,7 @@ signals:
 private:
     void downloaded(bool error);
     void checked(const Minisign::Result &result);
-    void report(const Minisign::Result &result);
+    void report(const Minisign::Result &result, bool showDetail);
 
     FtpClient &m_ftp;
     UpdateView &m_view;

@@ -975,9 +975,11 @@ void TestUpdater::signedUpdates()
         return;
 
     const QStringList lines = viewLines(*dialog);
+    // A missing signature gives the site's reason; the verifier's refusals are the catalog's
+    // text alone, without its English explanation.
     QStringList red;
     for (const QByteArray &key : std::as_const(refusals))
-        red << u"red: "_s + shown(key.constData()) + u": "_s;
+        red << u"red: "_s + shown(key.constData()) + (key == "SigNo" ? u": "_s : QString());
     // Every red line but the transfer's errors and the final "NoInf" says what the signature lacked.
     QStringList refused;
     for (const QString &line : lines) {
@@ -987,7 +989,9 @@ void TestUpdater::signedUpdates()
     }
     QCOMPARE(refused.size(), red.size());
     for (qsizetype i = 0; i < red.size(); ++i)
-        QVERIFY2(refused.at(i).startsWith(red.at(i)), qPrintable(refused.at(i)));
+        QVERIFY2(
+            red.at(i).endsWith(u": "_s) ? refused.at(i).startsWith(red.at(i)) : refused.at(i) == red.at(i),
+            qPrintable(refused.at(i)));
     const QStringList asked = m_sites[0]->server().commands().mid(commandsBefore);
     // libcurl asks for the size first and stops there when the file is missing.
     QCOMPARE(asked.contains(u"SIZE ko10.rar.minisig"_s), keySet);
