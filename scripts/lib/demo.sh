@@ -48,17 +48,22 @@ demo_build() {
 }
 
 # The update 10 on the site: ko10.rar, made with the built archiver, holding a "readme" and files
-# newer than the older copies that demo_installation lays out.
+# newer than the older copies that demo_installation lays out; the files named as arguments (a new
+# program, say) come along at the top, dated now.
 demo_update_archive() {
-  local stage="$demo/update-10"
+  local stage="$demo/update-10" extra=() file
   rm -rf "$stage" && mkdir -p "$stage/help" "$stage/atlas"
+  for file in "$@"; do
+    cp "$file" "$stage/"
+    extra+=("$(basename "$file")")
+  done
   printf 'Update 10\n\n- new help pages\n- the town atlas with 120 new towns\n- corrected zodiac table\n' \
     > "$stage/readme"
   printf 'Help, edition 10\n' > "$stage/help/kora.hlp"
   printf 'Towns, edition 10\n' > "$stage/atlas/towns.dat"
   printf 'Zodiac, edition 10\n' > "$stage/zodiac.dat"
   rm -f "$demo/ftp/UPDATE/ko10.rar"
-  (cd "$stage" && "$demo/bin/rar" a -r -idcpdq -y "$demo/ftp/UPDATE/ko10.rar" readme help atlas zodiac.dat)
+  (cd "$stage" && "$demo/bin/rar" a -r -idcpdq -y "$demo/ftp/UPDATE/ko10.rar" readme help atlas zodiac.dat "${extra[@]}")
 }
 
 # A demo installation in $1, in language $2 (ru or en: the English catalog copied in as tav.t):
