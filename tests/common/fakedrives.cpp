@@ -44,7 +44,7 @@ bool FakeDrives::addDevice(const QString &description)
         ok = ok && base.mkpath(home + u"/device"_s);
         ok = ok && writeFile(base.filePath(home + u"/device/type"_s), "5\n");
     }
-    return ok && QFile::link(u"../../"_s + home, base.filePath(u"class/block/"_s + name));
+    return ok && addToClass(home, name);
 }
 
 bool FakeDrives::addMount(const QString &description)

@@ -14,6 +14,10 @@
 // Devices are described in one line each: "<name> <major:minor> <removable|fixed|none> [rom]
 // [in <disk>]"; mounts as "<major:minor> <source> <mount point below mnt/> [<root>]", where the
 // mount point may hold blanks written as "\040" exactly as the kernel writes them.
+//
+// Where the file system has no symbolic links (Windows), class/block/<name> is a copy of the
+// device's directory instead, and a partition's copy carries its disk's "removable" flag: the
+// drive detection reaches it there as it reaches the disk through the link elsewhere.
 class FakeDrives final
 {
 public:
@@ -31,6 +35,9 @@ public:
     [[nodiscard]] RemovableDrives::Source source() const;
 
 private:
+    // Makes the device below devices/ (home) visible as class/block/<name>.
+    bool addToClass(const QString &home, const QString &name) const;
+
     QString m_base;
     QByteArray m_table;
     int m_nextId = 20;

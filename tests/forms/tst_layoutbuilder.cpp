@@ -1,5 +1,7 @@
 #include "forms/formfixture.h"
 
+#include "common/testpaths.h"
+
 #include "forms/layoutbuilder.h"
 #include "forms/layoutdescription.h"
 #include "widgets/dcald.h"
@@ -21,21 +23,10 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using TestPaths::binDir;
+using TestPaths::sourceDir;
 
 namespace {
-
-// The build puts the catalogs beside the test programs. The build's own path would be a foreign
-// one where the tests run elsewhere (under Wine it names a folder on the current drive).
-QString binDir()
-{
-    return QCoreApplication::applicationDirPath();
-}
-
-// The checkout, on the drive the build is on (under Wine the build's path has no drive of its own).
-QString sourceDir()
-{
-    return QDir(binDir()).absoluteFilePath(QStringLiteral(TAV_SOURCE_DIR));
-}
 
 struct NeTakExit
 {

@@ -1,4 +1,5 @@
 #include "common/fakedrives.h"
+#include "common/testpaths.h"
 #include "modes/flash/tflash.h"
 #include "modes/modeentries.h"
 #include "shell/catalog.h"
@@ -142,7 +143,7 @@ bool TestFlash::useCatalog(const QByteArray &text)
 bool TestFlash::useShippedCatalog()
 {
     Catalog::clear();
-    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t"));
+    Catalog::load(TestPaths::built(u"tav.t"_s));
     return Catalog::isLoaded();
 }
 
@@ -470,7 +471,7 @@ void TestFlash::pageImages()
             for (int x = 0; x < image.width() && !varied; x += 2)
                 varied = image.pixel(x, y) != first;
         QVERIFY(varied);
-        const QString file = QStringLiteral(TAV_BIN_DIR "/../flash-page-%1.png").arg(i);
+        const QString file = TestPaths::built(u"../flash-page-%1.png"_s.arg(i));
         QVERIFY2(image.save(file), qPrintable(file));
     }
 }

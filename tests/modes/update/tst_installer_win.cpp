@@ -3,6 +3,7 @@
 // parked as tavold.exe and replaced while it runs, and the host program started at the end of the
 // run by its bare name or by a Windows path.
 #include "common/recordingupdateview.h"
+#include "common/testpaths.h"
 #include "modes/update/installer.h"
 #include "modes/update/updatelog.h"
 #include "platform/archiver.h"
@@ -34,11 +35,6 @@ bool write(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QString built(const QString &name)
-{
-    return QCoreApplication::applicationDirPath() + u'/' + name;
 }
 
 // Waits until the stand-in has written its command line, that is, until it runs.
@@ -73,10 +69,10 @@ private:
 void TestInstallerWin::initTestCase()
 {
     Diagnostics::setRecording(true);
-    Catalog::load(built(u"tav.en.t"_s));
+    Catalog::load(TestPaths::built(u"tav.en.t"_s));
     QVERIFY(Catalog::isLoaded());
-    QVERIFY(QFileInfo(built(u"rar.exe"_s)).isFile());
-    QVERIFY(QFileInfo(built(u"standin.exe"_s)).isFile());
+    QVERIFY(QFileInfo(TestPaths::built(u"rar.exe"_s)).isFile());
+    QVERIFY(QFileInfo(TestPaths::built(u"standin.exe"_s)).isFile());
 }
 
 void TestInstallerWin::init()
@@ -147,7 +143,7 @@ void TestInstallerWin::installFile()
     QFETCH(QString, entry);
     QFETCH(bool, installed);
     QFETCH(bool, backedUp);
-    QVERIFY(QFile::copy(built(u"rar.exe"_s), u"rar.exe"_s));
+    QVERIFY(QFile::copy(TestPaths::built(u"rar.exe"_s), u"rar.exe"_s));
     QVERIFY(QDir().mkpath(u"данные"_s));
     if (installed)
         QVERIFY(write(entry, "old"));
@@ -176,7 +172,7 @@ void TestInstallerWin::installFile()
 // tavold.exe while the new tav.exe takes its name; an earlier tavold.exe makes room first.
 void TestInstallerWin::runningExecutableReplaced()
 {
-    QVERIFY(QFile::copy(built(u"standin.exe"_s), u"tav.exe"_s));
+    QVERIFY(QFile::copy(TestPaths::built(u"standin.exe"_s), u"tav.exe"_s));
     QVERIFY(write(u"tavold.exe"_s, "an earlier parked copy"));
     const QByteArray program = read(u"tav.exe"_s);
     QVERIFY(write(u"UP00\\tav.exe"_s, "new program"));
@@ -219,7 +215,7 @@ void TestInstallerWin::hostProgramStarted()
     QFETCH(QString, commandLine);
     const QString program = folder.isEmpty() ? u"kora10.exe"_s : folder + u"\\kora10.exe"_s;
     QVERIFY(QDir().mkpath(folder.isEmpty() ? u"."_s : folder));
-    QVERIFY(QFile::copy(built(u"standin.exe"_s), program));
+    QVERIFY(QFile::copy(TestPaths::built(u"standin.exe"_s), program));
     const QString line = commandLine.contains(u"%1")
         ? commandLine.arg(QDir::toNativeSeparators(m_dir->path()))
         : commandLine;
