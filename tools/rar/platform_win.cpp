@@ -38,6 +38,33 @@ std::string utf8(const wchar_t *text)
     return result;
 }
 
+namespace {
+
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
+constexpr DWORD diskQuotaExceeded = 1295;
+
+int errnoOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case diskQuotaExceeded:
+        return ENOSPC;
+    case ERROR_FILE_TOO_LARGE:
+        return EFBIG;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_WRITE_FAULT:
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE:
+        return EIO;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
 Result lastError()
 {
     const DWORD error = ::GetLastError();
@@ -49,7 +76,7 @@ Result lastError()
     ::LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
         reason.pop_back();
-    return Result::failure(reason);
+    return Result::failure(reason, errnoOf(error));
 }
 
 } // namespace WinText

@@ -83,7 +83,11 @@ std::optional<RarCommand> RarCommand::parse(
         arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
     if (command.m_kind == Kind::Extract) {
         command.m_archive = archive;
-        if (rest.size() > 1 || (rest.size() == 1 && !rest[0].ends_with('/'))) {
+        // On Windows "UP00\" names a directory as well as "UP00/".
+        const auto endsInSeparator = [](std::string_view target) {
+            return !target.empty() && Platform::separators().find(target.back()) != std::string_view::npos;
+        };
+        if (rest.size() > 1 || (rest.size() == 1 && !endsInSeparator(rest[0]))) {
             error = "x takes one target directory, written with a trailing \"/\"";
             return std::nullopt;
         }

@@ -6,7 +6,8 @@
 #include <vector>
 
 // The command lines of the stand-in archiver, as the updater calls it:
-//   rar x [switches] ARCHIVE [TARGET/]   extract everything, into TARGET/ or the current directory
+//   rar x [switches] ARCHIVE [TARGET/]   extract everything, into TARGET/ (TARGET\ too on Windows)
+//                                        or the current directory
 //   rar a [switches] ARCHIVE PATH...     add or replace PATH (-r: with a directory's contents)
 // A PATH written "@LIST" names a list file: one path per line (LF or CRLF, empty lines skipped),
 // each line the path as if given on the command line; the text is the file names' own bytes here,

@@ -13,6 +13,9 @@ public:
     static Result failure(std::string reason) { return Result(false, std::move(reason)); }
     // The failure of a system call, described by its error number.
     static Result fromErrno(int error);
+    // A failure in the system's own words that stands for the error number (a Windows error that
+    // means what the number means), so that isWriteFault() sees it.
+    static Result failure(std::string reason, int error) { return Result(false, std::move(reason), error); }
 
     [[nodiscard]] bool ok() const { return m_ok; }
     [[nodiscard]] const std::string &reason() const { return m_reason; }

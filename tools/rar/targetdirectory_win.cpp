@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
-#include <share.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 using WinText::lastError;
@@ -130,11 +128,18 @@ Result TargetDirectory::writeFile(const EntryPath &path, mode_t, const std::opti
     const std::function<Result(int fd)> &writeData)
 {
     return place(m_root->path, path, [&](const std::wstring &name) {
-        int fd = -1;
-        const int flags = _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT;
-        if (const errno_t error = ::_wsopen_s(&fd, name.c_str(), flags, _SH_DENYNO, _S_IREAD | _S_IWRITE);
-            error != 0)
-            return Result::fromErrno(error);
+        // Made by CreateFileW, whose error still says what the disk refused (the C library's
+        // open has no error number for a write-protected medium).
+        const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return lastError();
+        const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            ::CloseHandle(handle);
+            ::DeleteFileW(name.c_str());
+            return Result::fromErrno(errno);
+        }
         Result written = writeData(fd);
         if (written.ok() && mtime)
             written = setTime(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), *mtime);

@@ -9,7 +9,9 @@ namespace WinText {
 
 [[nodiscard]] std::wstring wide(const std::string &text);
 [[nodiscard]] std::string utf8(const wchar_t *text);
-// The failure of the last Windows call, in the system's words.
+// The failure of the last Windows call, in the system's words. An error that means the disk
+// refused the data (full, over quota, write-protected, a file too large, a device fault) is a
+// write fault, like its errno counterpart elsewhere.
 [[nodiscard]] Result lastError();
 
 } // namespace WinText
