@@ -127,7 +127,9 @@ QByteArray TestArchives::sevenZip(const QList<File> &files)
     for (const File &file : files) {
         std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(
             archive_entry_new(), &archive_entry_free);
-        archive_entry_set_pathname_utf8(entry.get(), file.name.constData());
+        // As wide characters: Windows would otherwise derive the UTF-16 name through the C library's
+        // code page, which lacks most names.
+        archive_entry_copy_pathname_w(entry.get(), QString::fromUtf8(file.name).toStdWString().c_str());
         archive_entry_set_mtime(entry.get(), stamp, 0);
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);

@@ -1,14 +1,17 @@
 // End-to-end tests of the stand-in archiver: build/bin/rar runs as a process in temporary
 // directories, on the genuine RAR fixtures and on archives written here with libarchive (well
-// formed, hostile, cut). Full disks are forced with a file-size limit ("ulimit -f").
+// formed, hostile, cut). Full disks are forced with a file-size limit ("ulimit -f"), which Windows
+// lacks. Archives are read back with libarchive in this process, as other tools read them.
 
 #include "common/testarchives.h"
+#include "platform/archiver.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QOperatingSystemVersion>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,10 +19,9 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <csignal>
+#include <clocale>
+#include <filesystem>
 #include <memory>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +36,11 @@ struct Run
     QString out;
     QString err;
 };
+
+// The archiver on Windows makes no symbolic links (it reports each one instead), and Windows has no
+// executable bit.
+const bool onWindows = QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows;
+const QString linkNotMade = u"symbolic link not made on Windows"_s;
 
 // Runs program in dir with TZ=UTC; with a limit (KiB), under "ulimit -f limit".
 Run run(const QString &dir, const QString &program, const QStringList &arguments, int limit = 0)
@@ -52,8 +59,9 @@ Run run(const QString &dir, const QString &program, const QStringList &arguments
     process.waitForFinished(120000);
     Run result;
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
+    // Lines end in CR LF on Windows.
+    result.out = QString::fromUtf8(process.readAllStandardOutput()).replace(u"\r\n"_s, u"\n"_s);
+    result.err = QString::fromUtf8(process.readAllStandardError()).replace(u"\r\n"_s, u"\n"_s);
     return result;
 }
 
@@ -73,11 +81,10 @@ QStringList listing(const QString &dir)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         const QString path = QDir(dir).relativeFilePath(info.filePath());
-        if (info.isSymLink()) {
-            char target[4096];
-            const ssize_t length
-                = ::readlink(QFile::encodeName(info.filePath()).constData(), target, sizeof target);
-            lines << path + u" -> "_s + QString::fromUtf8(target, qMax<ssize_t>(length, 0));
+        if (info.isSymbolicLink()) {
+            std::error_code failed;
+            const auto target = std::filesystem::read_symlink(info.filesystemFilePath(), failed);
+            lines << path + u" -> "_s + QString::fromStdU16String(target.generic_u16string());
         } else if (info.isDir()) {
             lines << path + u'/';
         } else {
@@ -89,6 +96,49 @@ QStringList listing(const QString &dir)
     }
     lines.sort();
     return lines;
+}
+
+// What an extraction expected to leave as `expected` (a listing) leaves on this system, and the
+// links reported instead, sorted: "rar: NAME: reason".
+struct Outcome
+{
+    QStringList listing;
+    QStringList linkRefusals;
+};
+
+Outcome onThisSystem(const QStringList &expected)
+{
+    if (!onWindows)
+        return {expected, {}};
+    Outcome outcome;
+    for (QString line : expected) {
+        if (line.contains(u" -> "_s)) {
+            outcome.linkRefusals << u"rar: %1: %2"_s.arg(line.section(u" -> "_s, 0, 0), linkNotMade);
+            continue;
+        }
+        if (line.endsWith(u" x"_s))
+            line.chop(2);
+        outcome.listing << line;
+    }
+    return outcome;
+}
+
+// The lines of text, sorted, one string (QCOMPARE shows it whole).
+QString sortedLines(const QString &text)
+{
+    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines.join(u'\n');
+}
+
+// Makes a symbolic link where the system lets a user make one; Qt's QFile::link() would make a
+// shortcut on Windows, which is a file.
+bool makeSymlink(const QString &target, const QString &link)
+{
+    std::error_code failed;
+    std::filesystem::create_symlink(
+        target.toStdU16String(), std::filesystem::path(link.toStdU16String()), failed);
+    return !failed && QFileInfo(link).isSymbolicLink();
 }
 
 QByteArray contents(const QString &path)
@@ -139,17 +189,76 @@ void writeArchive(const QString &path, const QString &format, const QStringList 
                 : type == u'p' ? AE_IFIFO
                                : AE_IFREG);
         if (type == u'l')
-            archive_entry_set_symlink(entry.get(), value.constData());
+            archive_entry_update_symlink_utf8(entry.get(), value.constData());
         if (type == u'h')
-            archive_entry_set_hardlink(entry.get(), value.constData());
-        if (type == u'c')
-            archive_entry_set_rdev(entry.get(), makedev(1, 3));
+            archive_entry_update_hardlink_utf8(entry.get(), value.constData());
+        if (type == u'c') {
+            archive_entry_set_rdevmajor(entry.get(), 1);
+            archive_entry_set_rdevminor(entry.get(), 3);
+        }
         archive_entry_set_size(entry.get(), isFile ? value.size() : 0);
-        QCOMPARE(archive_write_header(writer.get(), entry.get()), ARCHIVE_OK);
+        QVERIFY2(archive_write_header(writer.get(), entry.get()) == ARCHIVE_OK,
+            archive_error_string(writer.get()));
         if (isFile)
             QCOMPARE(archive_write_data(writer.get(), value.constData(), value.size()), value.size());
     }
     QCOMPARE(archive_write_close(writer.get()), ARCHIVE_OK);
+}
+
+using Reader = std::unique_ptr<archive, decltype(&archive_read_free)>;
+
+// Opens the archive at path with libarchive, the reader other tools (bsdtar) use.
+Reader openArchive(const QString &path, QByteArray &bytes)
+{
+    bytes = contents(path);
+    Reader reader(archive_read_new(), &archive_read_free);
+    archive_read_support_filter_all(reader.get());
+    archive_read_support_format_all(reader.get());
+    if (archive_read_open_memory(reader.get(), bytes.constData(), bytes.size()) != ARCHIVE_OK)
+        return Reader(nullptr, &archive_read_free);
+    return reader;
+}
+
+// The names in the archive at path, in order; a last line "<damaged: ...>" when it does not
+// read to its end.
+QStringList entriesOf(const QString &path)
+{
+    QByteArray bytes;
+    const Reader reader = openArchive(path, bytes);
+    if (!reader)
+        return {u"<unreadable>"_s};
+    QStringList names;
+    archive_entry *entry = nullptr;
+    int status = ARCHIVE_OK;
+    while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK)
+        names << QString::fromUtf8(archive_entry_pathname_utf8(entry));
+    if (status != ARCHIVE_EOF)
+        names << u"<damaged: %1>"_s.arg(QString::fromUtf8(archive_error_string(reader.get())));
+    return names;
+}
+
+// Extracts the archive at path into directory with libarchive's own writer; false on any error.
+bool extractByLibarchive(const QString &path, const QString &directory)
+{
+    QByteArray bytes;
+    const Reader reader = openArchive(path, bytes);
+    if (!reader)
+        return false;
+    std::unique_ptr<archive, decltype(&archive_write_free)> writer(
+        archive_write_disk_new(), &archive_write_free);
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME);
+    const auto within
+        = [&](const char *name) { return (directory + u'/' + QString::fromUtf8(name)).toUtf8(); };
+    archive_entry *entry = nullptr;
+    int status = ARCHIVE_OK;
+    while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        archive_entry_update_pathname_utf8(entry, within(archive_entry_pathname_utf8(entry)).constData());
+        if (const char *target = archive_entry_hardlink_utf8(entry))
+            archive_entry_update_hardlink_utf8(entry, within(target).constData());
+        if (archive_read_extract2(reader.get(), entry, writer.get()) != ARCHIVE_OK)
+            return false;
+    }
+    return status == ARCHIVE_EOF && archive_write_close(writer.get()) == ARCHIVE_OK;
 }
 
 QString fixture(const QString &name)
@@ -164,7 +273,9 @@ class TestRar : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
+    void cleanup();
 
     void fixtures_data();
     void fixtures();
@@ -200,11 +311,26 @@ private:
     QString m_root;
 };
 
+void TestRar::initTestCase()
+{
+    // libarchive converts the names written here through the C library's code page, as the
+    // archiver does; on Windows the program starts in the "C" locale, which has ASCII alone.
+    std::setlocale(LC_CTYPE, "");
+}
+
 void TestRar::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_root = m_dir->path();
+}
+
+void TestRar::cleanup()
+{
+    // Under Wine a finished child lets go of its working directory a moment after it ends.
+    const QDeadlineTimer deadline(5000);
+    while (!QDir(m_root).removeRecursively() && !deadline.hasExpired())
+        QThread::msleep(10);
 }
 
 void TestRar::fixtures_data()
@@ -238,14 +364,15 @@ void TestRar::fixtures()
     QFETCH(QStringList, expected);
 
     const Run result = rar(m_root, {u"x"_s, u"-idcpdq"_s, u"-y"_s, fixture(archive), u"out/"_s});
-    QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(listing(m_root + u"/out"_s), expected);
+    const Outcome outcome = onThisSystem(expected);
+    QCOMPARE(result.exitCode, outcome.linkRefusals.isEmpty() ? exitCode : 1);
+    QCOMPARE(listing(m_root + u"/out"_s), outcome.listing);
     QCOMPARE(result.out, QString());
     if (exitCode != 0) {
         QVERIFY2(result.err.contains(u"foo.txt: encrypted"_s) && result.err.contains(u"bar.txt: encrypted"_s),
             qPrintable(result.err));
     } else {
-        QCOMPARE(result.err, QString());
+        QCOMPARE(sortedLines(result.err), outcome.linkRefusals.join(u'\n'));
     }
     if (archive == u"test_read_format_rar.rar"_s) {
         // Directory times are set after their contents are in place.
@@ -272,13 +399,16 @@ void TestRar::madeArchives_data()
     QTest::newRow("tar.gz, into a target") << u"tar.gz"_s << true << common << made;
     // A hard link, a link that stays inside followed by a file, and a later entry of a path
     // replacing the earlier one, as in a backup.
-    QTest::newRow("tar with links and a replaced entry") << u"tar"_s << true
-                                                         << common
+    // Where links are not made, the file meant to pass through one lands in a directory of its name.
+    const QStringList through = onWindows
+        ? QStringList{u"back/up/"_s, u"back/up/through.txt 3 "_s + stampText}
+        : QStringList{u"through.txt 3 "_s + stampText};
+    QTest::newRow("tar with links and a replaced entry")
+        << u"tar"_s << true
+        << common
             + QStringList{u"h hard docs/readme.txt"_s, u"d back"_s, u"l back/up .."_s,
                 u"f back/up/through.txt via"_s, u"f docs/readme.txt newest"_s}
-                                                         << made
-            + QStringList{
-                u"back/"_s, u"back/up -> .."_s, u"hard 5 "_s + stampText, u"through.txt 3 "_s + stampText};
+        << made + QStringList{u"back/"_s, u"back/up -> .."_s, u"hard 5 "_s + stampText} + through;
 }
 
 void TestRar::madeArchives()
@@ -296,13 +426,14 @@ void TestRar::madeArchives()
 
     const Run result = targetGiven ? rar(m_root, {u"x"_s, u"-idcpdq"_s, u"-y"_s, archive, u"out/"_s})
                                    : rar(m_root + u"/out"_s, {u"x"_s, u"-idcpdq"_s, u"-y"_s, archive});
-    QCOMPARE(result.err, QString());
-    QCOMPARE(result.exitCode, 0);
     const bool replaced = entries.contains(u"f docs/readme.txt newest"_s);
     if (replaced)
         expected.replaceInStrings(u"docs/readme.txt 5 "_s, u"docs/readme.txt 6 "_s);
     expected.sort();
-    QCOMPARE(listing(m_root + u"/out"_s), expected);
+    const Outcome outcome = onThisSystem(expected);
+    QCOMPARE(sortedLines(result.err), outcome.linkRefusals.join(u'\n'));
+    QCOMPARE(result.exitCode, outcome.linkRefusals.isEmpty() ? 0 : 1);
+    QCOMPARE(listing(m_root + u"/out"_s), outcome.listing);
     QCOMPARE(
         contents(m_root + u"/out/docs/readme.txt"_s), replaced ? QByteArray("newest") : QByteArray("hello"));
     QCOMPARE(contents(m_root + u"/out/д/файл.txt"_s), u"кора"_s.toUtf8());
@@ -322,6 +453,15 @@ void TestRar::eightBitNames_data()
 
     QTest::newRow("tar, a name not UTF-8 is code page 1251") << TestArchives::tar(
         {{cp1251 + ".dat", "a"}, {"plain.dat", "b"}}) << QStringList{u"plain.dat b"_s, test + u".dat a"_s};
+    // A pax header names the entry in UTF-8, whatever its letters.
+    QByteArray pax = TestArchives::tar({{"PaxHeader", "18 path=caf\xc3\xa9.dat\n"}, {"cafe.dat", "a"}});
+    pax[156] = 'x';
+    pax.replace(148, 8, QByteArray(8, ' '));
+    int sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum += static_cast<unsigned char>(pax.at(i));
+    pax.replace(148, 8, QByteArray::number(sum, 8).rightJustified(6, '0') + QByteArray("\0 ", 2));
+    QTest::newRow("pax, Latin letters") << pax << QStringList{u"caf\u00e9.dat a"_s};
     QTest::newRow("tar, UTF-8 stays")
         << TestArchives::tar({{"d/" + utf8 + ".dat", "a"}}) << QStringList{u"d/"_s + test + u".dat a"_s};
     // 0x92 0xa5 is no UTF-8; 0xd0 0x92 is, and must not be taken for two letters of code page 866.
@@ -349,8 +489,11 @@ void TestRar::eightBitNames()
     QVERIFY(!archive.isEmpty());
     writeFile(m_root + u"/update.rar"_s, archive);
     const Run result = rar(m_root, {u"x"_s, u"-idcpdq"_s, u"-y"_s, u"update.rar"_s, u"out/"_s});
-    QCOMPARE(result.err, QString());
-    QCOMPARE(result.exitCode, 0);
+    // The RAR4 archives hold a link besides.
+    const QStringList links = onThisSystem({u"testlink -> test.txt"_s}).linkRefusals;
+    const bool rar4 = archive.startsWith("Rar!\x1a\x07\x00");
+    QCOMPARE(sortedLines(result.err), rar4 ? links.join(u'\n') : QString());
+    QCOMPARE(result.exitCode, rar4 && !links.isEmpty() ? 1 : 0);
     // A name that is not UTF-8 on disk would be read back with U+FFFD in it.
     QStringList files;
     QDirIterator it(m_root + u"/out"_s, QDir::Files, QDirIterator::Subdirectories);
@@ -409,7 +552,8 @@ void TestRar::hostileArchives()
     QVERIFY(QDir(m_root).mkdir(u"target"_s));
     if (!existingLink.isEmpty()) {
         const QStringList link = existingLink.split(u' ');
-        QVERIFY(QFile::link(link.at(1), m_root + u"/target/"_s + link.at(0)));
+        if (!makeSymlink(link.at(1), m_root + u"/target/"_s + link.at(0)))
+            QSKIP("This system does not let a user make symbolic links");
     }
     const QStringList outsideBefore = listing(m_root + u"/outside"_s);
 
@@ -417,7 +561,7 @@ void TestRar::hostileArchives()
     QCOMPARE(result.exitCode, 1);
     for (const QString &name : refused)
         QVERIFY2(result.err.contains(u"rar: "_s + name), qPrintable(result.err));
-    QCOMPARE(listing(m_root + u"/target"_s), expected);
+    QCOMPARE(listing(m_root + u"/target"_s), onThisSystem(expected).listing);
     // Nothing was written beside the target, into the directory a link leads to, or at an
     // absolute path.
     QCOMPARE(QDir(m_root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -491,6 +635,8 @@ void TestRar::damagedArchives()
 
 void TestRar::fullDiskDuringExtract()
 {
+    if (onWindows)
+        QSKIP("Windows has no limit of a process's file size (ulimit -f) to make a write fail");
     // Only 64 KiB fit into one file: the large file fails; the others are extracted, and the large
     // file's earlier version stays whole under its name.
     writeArchive(m_root + u"/a.tar"_s, u"tar"_s,
@@ -538,7 +684,8 @@ void TestRar::addReplacesAndOtherReadersAgree()
     writeFile(m_root + u"/tree/a.txt"_s, "a1");
     writeFile(m_root + u"/tree/sub/b.txt"_s, "b1");
     QVERIFY(QDir(m_root).mkpath(u"tree/empty"_s));
-    QVERIFY(QFile::link(u"a.txt"_s, m_root + u"/tree/link"_s));
+    // Where links cannot be made here (Windows), the archiver does not store them either.
+    const bool link = makeSymlink(u"a.txt"_s, m_root + u"/tree/link"_s);
     writeFile(m_root + u"/c.txt"_s, "c1");
     QCOMPARE(rar(m_root, {u"a"_s, u"-r"_s, u"-idcpdq"_s, u"bk"_s, u"tree"_s, u"c.txt"_s}).exitCode, 0);
     writeFile(m_root + u"/tree/a.txt"_s, "a2");
@@ -546,19 +693,22 @@ void TestRar::addReplacesAndOtherReadersAgree()
     QCOMPARE(verbose.exitCode, 0);
     QCOMPARE(verbose.out, u"tree/a.txt\n"_s);
 
-    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"bk.rar"_s});
-    QCOMPARE(listed.exitCode, 0);
-    QCOMPARE(listed.out.split(u'\n', Qt::SkipEmptyParts),
-        (QStringList{u"tree/"_s, u"tree/a.txt"_s, u"tree/empty/"_s, u"tree/link"_s, u"tree/sub/"_s,
-            u"tree/sub/b.txt"_s, u"c.txt"_s, u"tree/a.txt"_s}));
-    const QStringList expected{u"c.txt"_s, u"tree/"_s, u"tree/a.txt"_s, u"tree/empty/"_s,
-        u"tree/link -> a.txt"_s, u"tree/sub/"_s, u"tree/sub/b.txt"_s};
-    for (const QString &reader : {u"rar"_s, u"bsdtar"_s}) {
+    QStringList entries{u"tree/"_s, u"tree/a.txt"_s, u"tree/empty/"_s, u"tree/link"_s, u"tree/sub/"_s,
+        u"tree/sub/b.txt"_s, u"c.txt"_s, u"tree/a.txt"_s};
+    QStringList expected{u"c.txt"_s, u"tree/"_s, u"tree/a.txt"_s, u"tree/empty/"_s, u"tree/link -> a.txt"_s,
+        u"tree/sub/"_s, u"tree/sub/b.txt"_s};
+    if (!link) {
+        entries.removeOne(u"tree/link"_s);
+        expected.removeOne(u"tree/link -> a.txt"_s);
+    }
+    QCOMPARE(entriesOf(m_root + u"/bk.rar"_s), entries);
+    for (const QString &reader : {u"rar"_s, u"libarchive"_s}) {
         const QString out = m_root + u"/by-"_s + reader;
         QVERIFY(QDir().mkpath(out));
-        const Run result = reader == u"rar"_s ? rar(out, {u"x"_s, u"-idcpdq"_s, u"../bk.rar"_s})
-                                              : run(out, reader, {u"-xf"_s, u"../bk.rar"_s});
-        QCOMPARE(result.exitCode, 0);
+        if (reader == u"rar"_s)
+            QCOMPARE(rar(out, {u"x"_s, u"-idcpdq"_s, u"../bk.rar"_s}).exitCode, 0);
+        else
+            QVERIFY(extractByLibarchive(m_root + u"/bk.rar"_s, out));
         QStringList names = listing(out);
         for (QString &name : names)
             name = name.section(u' ', 0, name.contains(u" -> "_s) ? 2 : 0);
@@ -573,20 +723,23 @@ void TestRar::addReplacesAndOtherReadersAgree()
 void TestRar::addFromLists()
 {
     // The updater's backup names its paths in a list file: one a line, LF or CRLF, empty lines
-    // skipped, the bytes as they stand (blanks kept, UTF-8 names); lists and paths mix in order.
+    // skipped, blanks kept, names in the system's 8-bit encoding as the updater writes them (UTF-8
+    // here, the ANSI code page on Windows) or in UTF-8 after a byte order mark; lists and paths
+    // mix in order.
     const QString cyrillic = u"\u041f\u0440\u0438\u043c\u0435\u0440.dat"_s;
-    for (const QString &name : {u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s})
+    const QString another = u"\u0414\u0440\u0443\u0433\u043e\u0439.dat"_s;
+    for (const QString &name : {u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s, another})
         writeFile(m_root + u'/' + name, name.toUtf8());
-    writeFile(m_root + u"/first.lst"_s, "a.dat\r\n\nsub/b c.dat\r\n" + cyrillic.toUtf8() + '\n');
-    writeFile(m_root + u"/second.lst"_s, "@e.dat");
+    writeFile(
+        m_root + u"/first.lst"_s, "a.dat\r\n\nsub/b c.dat\r\n" + Archiver::listFileText({cyrillic}, nullptr));
+    writeFile(m_root + u"/second.lst"_s, "\xEF\xBB\xBF@e.dat\n" + another.toUtf8());
     const Run result = rar(m_root,
         {u"a"_s, u"-r"_s, u"-idcpdq"_s, u"-y"_s, u"predver"_s, u"@first.lst"_s, u"d.dat"_s,
             u"@second.lst"_s});
-    QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QString());
-    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"predver.rar"_s});
-    QCOMPARE(listed.out.split(u'\n', Qt::SkipEmptyParts),
-        (QStringList{u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s}));
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(entriesOf(m_root + u"/predver.rar"_s),
+        (QStringList{u"a.dat"_s, u"sub/b c.dat"_s, cyrillic, u"d.dat"_s, u"@e.dat"_s, another}));
 }
 
 void TestRar::archiveName_data()
@@ -619,9 +772,8 @@ void TestRar::addFailures_data()
     QTest::addColumn<QStringList>("named");
     QTest::addColumn<QStringList>("added"); // entries in the archive afterwards
 
-    QTest::newRow("missing path, no archive made")
-        << QByteArray("<none>") << QStringList{u"missing.dat"_s} << 1
-        << QStringList{u"missing.dat: No such file or directory"_s} << QStringList{};
+    QTest::newRow("missing path, no archive made") << QByteArray("<none>") << QStringList{u"missing.dat"_s}
+                                                   << 1 << QStringList{u"missing.dat: "_s} << QStringList{};
     QTest::newRow("missing path beside one that is added")
         << QByteArray("<none>") << QStringList{u"missing.dat"_s, u"file.dat"_s} << 1
         << QStringList{u"missing.dat"_s} << QStringList{u"file.dat"_s};
@@ -662,8 +814,7 @@ void TestRar::addFailures()
     } else if (added.isEmpty()) {
         QVERIFY(!QFileInfo::exists(archive));
     } else {
-        const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, archive});
-        QCOMPARE(listed.out.split(u'\n', Qt::SkipEmptyParts), added);
+        QCOMPARE(entriesOf(archive), added);
     }
 }
 
@@ -699,9 +850,7 @@ void TestRar::cutTailIsWrittenOver()
     QVERIFY(QFile::resize(m_root + u"/bk.rar"_s, cut));
 
     QCOMPARE(rar(m_root, {u"a"_s, u"-idcpdq"_s, u"bk"_s, u"c.txt"_s}).exitCode, 0);
-    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"bk.rar"_s});
-    QCOMPARE(listed.exitCode, 0);
-    QCOMPARE(listed.out.split(u'\n', Qt::SkipEmptyParts),
+    QCOMPARE(entriesOf(m_root + u"/bk.rar"_s),
         keepsB ? QStringList({u"a.txt"_s, b, u"c.txt"_s}) : QStringList({u"a.txt"_s, u"c.txt"_s}));
     QCOMPARE(rar(m_root, {u"x"_s, u"-idcpdq"_s, u"bk.rar"_s, u"out/"_s}).exitCode, 0);
 }
@@ -725,7 +874,7 @@ void TestRar::killDuringAdd()
     waited.start();
     while (QFileInfo(m_root + u"/bk.rar"_s).size() < before + (1 << 20) && waited.elapsed() < 60000)
         QThread::msleep(1);
-    ::kill(static_cast<pid_t>(adding.processId()), SIGKILL);
+    adding.kill();
     QVERIFY(adding.waitForFinished());
     QCOMPARE(adding.exitStatus(), QProcess::CrashExit);
     QVERIFY(QFile::remove(m_root + u"/large.bin"_s));
@@ -761,8 +910,7 @@ void TestRar::concurrentAddsAllArrive()
         QVERIFY(process->waitForFinished());
         QCOMPARE(process->exitCode(), 0);
     }
-    const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"bk.rar"_s});
-    QStringList names = listed.out.split(u'\n', Qt::SkipEmptyParts);
+    QStringList names = entriesOf(m_root + u"/bk.rar"_s);
     names.sort();
     QCOMPARE(names, expected);
     QCOMPARE(rar(m_root, {u"x"_s, u"-idcpdq"_s, u"bk.rar"_s, u"out/"_s}).exitCode, 0);
@@ -780,6 +928,8 @@ void TestRar::fullDiskDuringAdd_data()
 void TestRar::fullDiskDuringAdd()
 {
     QFETCH(bool, archiveExists);
+    if (onWindows)
+        QSKIP("Windows has no limit of a process's file size (ulimit -f) to make a write fail");
 
     writeFile(m_root + u"/a.txt"_s, "a");
     writeFile(m_root + u"/large.bin"_s, QByteArray(200 * 1024, 'L'));
@@ -794,8 +944,7 @@ void TestRar::fullDiskDuringAdd()
     QCOMPARE(contents(m_root + u"/bk.rar"_s), before);
     if (archiveExists) {
         QCOMPARE(rar(m_root, {u"a"_s, u"-idcpdq"_s, u"bk"_s, u"a.txt"_s}).exitCode, 0);
-        const Run listed = run(m_root, u"bsdtar"_s, {u"-tf"_s, u"bk.rar"_s});
-        QCOMPARE(listed.out, u"a.txt\na.txt\n"_s);
+        QCOMPARE(entriesOf(m_root + u"/bk.rar"_s), (QStringList{u"a.txt"_s, u"a.txt"_s}));
     }
 }
 

@@ -82,7 +82,7 @@ ExtractReport ArchiveExtractor::extract(archive *reader, int opened, const std::
             }
             break;
         }
-        std::string name = EntryName::toUtf8(Platform::entryPathname(entry));
+        std::string name = EntryName::toUtf8(Platform::entryPathname(reader, entry));
         if (name.empty())
             name = "(entry with an unreadable name)";
         previous = name;
@@ -115,7 +115,8 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
     if (archive_entry_mtime_is_set(entry))
         mtime = timespec{archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
     // Named like the entry it links to.
-    if (const std::string existing = EntryName::toUtf8(Platform::entryHardlink(entry)); !existing.empty()) {
+    if (const std::string existing = EntryName::toUtf8(Platform::entryHardlink(reader, entry));
+        !existing.empty()) {
         std::string reason;
         const std::optional<EntryPath> target = EntryPath::parse(existing, reason);
         if (!target)
@@ -137,7 +138,7 @@ Result ArchiveExtractor::extractEntry(archive *reader, archive_entry *entry, con
         return made;
     }
     case AE_IFLNK: {
-        return m_target.makeSymlink(path, EntryName::toUtf8(Platform::entrySymlink(entry)));
+        return m_target.makeSymlink(path, EntryName::toUtf8(Platform::entrySymlink(reader, entry)));
     }
     case AE_IFCHR:
     case AE_IFBLK:

@@ -1,5 +1,6 @@
 #include "entryname.h"
 
+#include "platform.h"
 #include "support/codepage.h"
 
 #include <archive.h>
@@ -10,6 +11,7 @@ void EntryName::prepareReader(archive *reader)
     // code page 1251: a wrong letter, but never a lost file.
     archive_read_set_format_option(reader, "zip", "hdrcharset", "CP866");
     archive_read_set_format_option(reader, "rar", "hdrcharset", "CP866");
+    Platform::prepareReader(reader);
 }
 
 std::string EntryName::toUtf8(std::string_view name)

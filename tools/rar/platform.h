@@ -26,10 +26,14 @@ namespace Platform {
 // drive ("C:"), a device ("NUL") or a trailing dot would lead elsewhere than the name says.
 [[nodiscard]] Result checkComponent(std::string_view component);
 
-// The entry's names as stored, converted to UTF-8; empty when it has none.
-[[nodiscard]] std::string entryPathname(archive_entry *entry);
-[[nodiscard]] std::string entryHardlink(archive_entry *entry);
-[[nodiscard]] std::string entrySymlink(archive_entry *entry);
+// Makes the reader keep the bytes of names whose format does not say their encoding (plain tar
+// headers), so that EntryName reads them the same way everywhere.
+void prepareReader(archive *reader);
+// The entry's names (of the entry just read by reader) as stored: converted to UTF-8 where the
+// format says how, the bytes as they stand where it does not; empty when it has none.
+[[nodiscard]] std::string entryPathname(archive *reader, archive_entry *entry);
+[[nodiscard]] std::string entryHardlink(archive *reader, archive_entry *entry);
+[[nodiscard]] std::string entrySymlink(archive *reader, archive_entry *entry);
 // Stores the names of an entry to be written.
 void setEntryPathname(archive_entry *entry, const std::string &name);
 void setEntrySymlink(archive_entry *entry, const std::string &target);

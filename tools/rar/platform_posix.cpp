@@ -68,17 +68,22 @@ Result checkComponent(std::string_view)
     return Result::success();
 }
 
-std::string entryPathname(archive_entry *entry)
+void prepareReader(archive *)
+{
+    // Without a conversion asked for, libarchive hands the bytes over as they stand here.
+}
+
+std::string entryPathname(archive *, archive_entry *entry)
 {
     return orEmpty(archive_entry_pathname(entry));
 }
 
-std::string entryHardlink(archive_entry *entry)
+std::string entryHardlink(archive *, archive_entry *entry)
 {
     return orEmpty(archive_entry_hardlink(entry));
 }
 
-std::string entrySymlink(archive_entry *entry)
+std::string entrySymlink(archive *, archive_entry *entry)
 {
     return orEmpty(archive_entry_symlink(entry));
 }

@@ -173,19 +173,49 @@ Result checkComponent(std::string_view component)
     return Result::success();
 }
 
-std::string entryPathname(archive_entry *entry)
+void prepareReader(archive *reader)
 {
-    return utf8(archive_entry_pathname_w(entry));
+    // libarchive would read plain tar headers in the OEM code page (866), taking UTF-8 names and
+    // those in code page 1251 apart. Latin-1 turns each byte into the character of its value, so
+    // that entryName() gets the bytes back.
+    archive_read_set_format_option(reader, "tar", "hdrcharset", "CP28591");
 }
 
-std::string entryHardlink(archive_entry *entry)
+namespace {
+
+// The name as the archive holds it: for a tar entry without a pax header (whose names are
+// UTF-8), the bytes that Latin-1 made characters of; else the name in UTF-8.
+std::string entryName(archive *reader, const wchar_t *name)
 {
-    return utf8(archive_entry_hardlink_w(entry));
+    const int format = archive_format(reader);
+    const bool bytes = (format & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_TAR
+        && format != ARCHIVE_FORMAT_TAR_PAX_INTERCHANGE && format != ARCHIVE_FORMAT_TAR_PAX_RESTRICTED;
+    if (!bytes || !name)
+        return utf8(name);
+    std::string result;
+    for (const wchar_t *c = name; *c; ++c) {
+        if (*c > 0xFF)
+            return utf8(name); // not from Latin-1 after all
+        result += static_cast<char>(*c);
+    }
+    return result;
 }
 
-std::string entrySymlink(archive_entry *entry)
+} // namespace
+
+std::string entryPathname(archive *reader, archive_entry *entry)
 {
-    return utf8(archive_entry_symlink_w(entry));
+    return entryName(reader, archive_entry_pathname_w(entry));
+}
+
+std::string entryHardlink(archive *reader, archive_entry *entry)
+{
+    return entryName(reader, archive_entry_hardlink_w(entry));
+}
+
+std::string entrySymlink(archive *reader, archive_entry *entry)
+{
+    return entryName(reader, archive_entry_symlink_w(entry));
 }
 
 // The narrow names would go through the ANSI code page, which lacks most of them.
