@@ -4,6 +4,7 @@
 // lacks. Archives are read back with libarchive in this process, as other tools read them.
 
 #include "common/testarchives.h"
+#include "common/testlinks.h"
 #include "platform/archiver.h"
 
 #include <QDir>
@@ -129,16 +130,6 @@ QString sortedLines(const QString &text)
     QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
     lines.sort();
     return lines.join(u'\n');
-}
-
-// Makes a symbolic link where the system lets a user make one; Qt's QFile::link() would make a
-// shortcut on Windows, which is a file.
-bool makeSymlink(const QString &target, const QString &link)
-{
-    std::error_code failed;
-    std::filesystem::create_symlink(
-        target.toStdU16String(), std::filesystem::path(link.toStdU16String()), failed);
-    return !failed && QFileInfo(link).isSymbolicLink();
 }
 
 QByteArray contents(const QString &path)
@@ -552,8 +543,8 @@ void TestRar::hostileArchives()
     QVERIFY(QDir(m_root).mkdir(u"target"_s));
     if (!existingLink.isEmpty()) {
         const QStringList link = existingLink.split(u' ');
-        if (!makeSymlink(link.at(1), m_root + u"/target/"_s + link.at(0)))
-            QSKIP("This system does not let a user make symbolic links");
+        if (!TestLinks::make(link.at(1), m_root + u"/target/"_s + link.at(0)))
+            QSKIP(TestLinks::noLinks);
     }
     const QStringList outsideBefore = listing(m_root + u"/outside"_s);
 
@@ -685,7 +676,7 @@ void TestRar::addReplacesAndOtherReadersAgree()
     writeFile(m_root + u"/tree/sub/b.txt"_s, "b1");
     QVERIFY(QDir(m_root).mkpath(u"tree/empty"_s));
     // Where links cannot be made here (Windows), the archiver does not store them either.
-    const bool link = makeSymlink(u"a.txt"_s, m_root + u"/tree/link"_s);
+    const bool link = TestLinks::make(u"a.txt"_s, m_root + u"/tree/link"_s);
     writeFile(m_root + u"/c.txt"_s, "c1");
     QCOMPARE(rar(m_root, {u"a"_s, u"-r"_s, u"-idcpdq"_s, u"bk"_s, u"tree"_s, u"c.txt"_s}).exitCode, 0);
     writeFile(m_root + u"/tree/a.txt"_s, "a2");
