@@ -1,3 +1,5 @@
+#include "common/fileidentity.h"
+#include "common/limitedrun.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
 
@@ -6,12 +8,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using Options = QList<int>;
 using Values = QList<QPair<QByteArray, QByteArray>>;
@@ -40,7 +36,6 @@ private slots:
 private:
     static void writeFile(const QString &name, const QByteArray &bytes);
     static QByteArray readFile(const QString &name);
-    static ino_t inodeOf(const QString &name);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
@@ -76,12 +71,6 @@ QByteArray TestSettings::readFile(const QString &name)
     if (!file.open(QIODevice::ReadOnly))
         return "<missing>";
     return file.readAll();
-}
-
-ino_t TestSettings::inodeOf(const QString &name)
-{
-    struct stat status = {};
-    return ::stat(QFile::encodeName(name).constData(), &status) == 0 ? status.st_ino : 0;
 }
 
 void TestSettings::load_data()
@@ -177,11 +166,11 @@ void TestSettings::savedBytes()
     QFETCH(QByteArray, saved);
     writeFile(QStringLiteral("tavx.in"), file);
     Settings::load(QStringLiteral("tavx.in"));
-    // A rewrite renames a new file into place, so the file's inode tells whether it happened.
-    const ino_t before = inodeOf(QStringLiteral("tavx.in"));
+    // A rewrite renames a new file into place, so the file's identity tells whether it happened.
+    const quint64 before = FileIdentity::of(QStringLiteral("tavx.in"));
     QVERIFY(Settings::save(QStringLiteral("tavx.in")));
     QCOMPARE(readFile(QStringLiteral("tavx.in")), saved);
-    QCOMPARE(inodeOf(QStringLiteral("tavx.in")) == before, file == saved);
+    QCOMPARE(FileIdentity::of(QStringLiteral("tavx.in")) == before, file == saved);
     QVERIFY(Diagnostics::recordedBoxes().isEmpty());
 }
 
@@ -262,21 +251,17 @@ void TestSettings::aWriteThatFailsHalfwayLeavesThePreviousFile()
     Settings::setValue("Big", QByteArrayView(QByteArray(5000, 'b')));
 
     // The child may write only 1000 bytes per file, as on a disk that fills up during the save.
-    const pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1000, 1000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const bool saved = Settings::save(QStringLiteral("tavx.in"));
-        const auto boxes = Diagnostics::recordedBoxes();
-        const bool warned
-            = boxes.size() == 1 && boxes.first().text == QStringLiteral("Cannot Open File: tavx.in");
-        _exit(!saved && warned ? 0 : 1);
-    }
-    int status = 0;
-    QCOMPARE(waitpid(pid, &status, 0), pid);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
+    const std::optional<bool> failedAndWarned = LimitedRun::run(
+        [] {
+            const bool saved = Settings::save(QStringLiteral("tavx.in"));
+            const auto boxes = Diagnostics::recordedBoxes();
+            return !saved && boxes.size() == 1
+                && boxes.first().text == QStringLiteral("Cannot Open File: tavx.in");
+        },
+        {.sizeLimit = 1000});
+    if (!failedAndWarned)
+        QSKIP(LimitedRun::unsupported);
+    QVERIFY(*failedAndWarned);
     QCOMPARE(readFile(QStringLiteral("tavx.in")), previous);
     // Nothing half-written is left beside it (the log holds the warning).
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),

@@ -1,3 +1,6 @@
+#include "common/fileidentity.h"
+#include "common/limitedrun.h"
+#include "common/systemcodec.h"
 #include "shell/diagnostics.h"
 #include "support/codepage.h"
 #include "support/dates.h"
@@ -13,75 +16,13 @@
 #include <QTest>
 
 #include <climits>
-#include <csignal>
 #include <functional>
-#include <iconv.h>
 #include <optional>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using ByteList = QList<QByteArray>;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The system's converter between a code page and UTF-16, for comparison.
-class Iconv final
-{
-public:
-    enum Direction { Decode, Encode };
-
-    Iconv(const QByteArray &codePage, Direction direction)
-        : m_direction(direction)
-        , m_handle(direction == Decode ? iconv_open(utf16, codePage.constData())
-                                       : iconv_open(codePage.constData(), utf16))
-    { }
-    ~Iconv()
-    {
-        if (isOpen())
-            iconv_close(m_handle);
-    }
-    Iconv(const Iconv &) = delete;
-    Iconv &operator=(const Iconv &) = delete;
-
-    [[nodiscard]] bool isOpen() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
-
-    // Decode: code page bytes in; Encode: a QString's UTF-16 in. Nothing when iconv refuses.
-    [[nodiscard]] std::optional<QByteArray> convertBytes(QByteArray in) const
-    {
-        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
-        QByteArray out(in.size() * 4 + 8, Qt::Uninitialized);
-        char *inPointer = in.data();
-        char *outPointer = out.data();
-        size_t inLeft = size_t(in.size());
-        size_t outLeft = size_t(out.size());
-        if (iconv(m_handle, &inPointer, &inLeft, &outPointer, &outLeft) == size_t(-1)
-            || iconv(m_handle, nullptr, nullptr, &outPointer, &outLeft) == size_t(-1))
-            return std::nullopt;
-        out.truncate(outPointer - out.data());
-        return out;
-    }
-    [[nodiscard]] std::optional<QString> convert(const QByteArray &bytes) const
-    {
-        Q_ASSERT(m_direction == Decode);
-        const std::optional<QByteArray> utf16Bytes = convertBytes(bytes);
-        if (!utf16Bytes)
-            return std::nullopt;
-        return QString(reinterpret_cast<const QChar *>(utf16Bytes->constData()), utf16Bytes->size() / 2);
-    }
-    [[nodiscard]] std::optional<QByteArray> convert(const QString &text) const
-    {
-        Q_ASSERT(m_direction == Encode);
-        return convertBytes(QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
-    }
-
-private:
-    static constexpr const char *utf16 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE";
-    Direction m_direction;
-    iconv_t m_handle;
-};
 
 // Reads every line the way the program's readers do, marking the end with "<end>".
 ByteList readAll(const QByteArray &content, bool significant)
@@ -97,35 +38,6 @@ ByteList readAll(const QByteArray &content, bool significant)
         }
         lines.append(line->toByteArray());
     }
-}
-
-// Runs `work` in a child process that permissions bind: root, which ignores them, becomes the
-// user nobody first. A positive sizeLimit is the most the child may write into one file, as on a
-// disk that fills up. True when `work` returned true.
-bool runUnprivileged(const std::function<bool()> &work, qint64 sizeLimit = 0)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        constexpr uid_t nobody = 65534;
-        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0))
-            _exit(2);
-        if (sizeLimit > 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        _exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-ino_t inodeOf(const QString &path)
-{
-    struct stat info
-    {
-    };
-    return stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 } // namespace
@@ -276,20 +188,24 @@ private slots:
             QVERIFY(QFile::setPermissions(path, fileWritable ? readable | writable : readable));
         }
         QVERIFY(QFile::setPermissions(dir, directoryTakesFiles ? all | writable : all));
-        const ino_t inode = inodeOf(path);
+        const quint64 identity = FileIdentity::of(path);
 
-        const bool ok
-            = runUnprivileged([&] { return bool(TextFile::writeWhole(path, "Ov=1\nA=2\n")); }, sizeLimit);
+        // Root, which ignores permissions, writes as the user nobody.
+        const std::optional<bool> ok
+            = LimitedRun::run([&] { return bool(TextFile::writeWhole(path, "Ov=1\nA=2\n")); },
+                {.permissionsBind = !directoryTakesFiles || !fileWritable, .sizeLimit = sizeLimit});
         QVERIFY(QFile::setPermissions(dir, all | QFile::WriteOwner));
-        QCOMPARE(ok, written);
+        if (!ok)
+            QSKIP(LimitedRun::unsupported);
+        QCOMPARE(*ok, written);
         QFile file(path);
         if (after.isNull()) {
             QVERIFY(!file.exists());
         } else {
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), after);
-            if (inode != 0)
-                QCOMPARE(inodeOf(path) == inode, sameFile);
+            if (identity != 0)
+                QCOMPARE(FileIdentity::of(path) == identity, sameFile);
         }
         // Nothing is left beside the file, whole or cut.
         QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), after.isNull() ? 0 : 1);
@@ -405,7 +321,7 @@ private slots:
 
     void codePages_data()
     {
-        QTest::addColumn<QByteArray>("iconvName");
+        QTest::addColumn<QByteArray>("codePage");
         QTest::addColumn<bool>("cp866");
         QTest::newRow("1251") << QByteArray("CP1251") << false;
         QTest::newRow("866") << QByteArray("CP866") << true;
@@ -413,21 +329,20 @@ private slots:
     }
 
     // Every byte both ways, and every character of the BMP on the way back, against the system's
-    // iconv. The bytes iconv leaves unassigned stand for the C1 control of the same value.
+    // conversion. The bytes it leaves unassigned stand for the C1 control of the same value.
     void codePages()
     {
-        QFETCH(QByteArray, iconvName);
+        QFETCH(QByteArray, codePage);
         QFETCH(bool, cp866);
         const auto toUnicode = cp866 ? CodePage::cp866ToUnicode : CodePage::toUnicode;
         const auto fromUnicode = cp866 ? CodePage::unicodeToCp866 : CodePage::fromUnicode;
-        const Iconv decoder(iconvName, Iconv::Decode);
-        const Iconv encoder(iconvName, Iconv::Encode);
-        QVERIFY(decoder.isOpen() && encoder.isOpen());
+        const SystemCodec codec(codePage);
+        QVERIFY(codec.isOpen());
 
         QByteArray unassigned;
         for (int b = 0; b < 256; ++b) {
             const QByteArray byte(1, char(b));
-            const std::optional<QString> expected = decoder.convert(byte);
+            const std::optional<QString> expected = codec.decode(byte);
             if (!expected)
                 unassigned.append(char(b));
             const QString decoded = toUnicode(byte);
@@ -440,7 +355,7 @@ private slots:
             if (character.size() == 1 && character.front().unicode() < 0x100
                 && unassigned.contains(char(character.front().unicode())))
                 return QByteArray(1, char(character.front().unicode()));
-            return encoder.convert(character).value_or("?");
+            return codec.encode(character).value_or("?");
         };
         for (char16_t c = 1; c != 0; ++c) {
             if (QChar::isSurrogate(c))
@@ -464,8 +379,8 @@ private slots:
     // 866 -> 1251 moves the Russian letters to their 1251 places and keeps every other byte.
     void cp866ToCp1251()
     {
-        const Iconv from866("CP866", Iconv::Decode);
-        const Iconv to1251("CP1251", Iconv::Encode);
+        const SystemCodec from866("CP866");
+        const SystemCodec to1251("CP1251");
         QVERIFY(from866.isOpen() && to1251.isOpen());
         QByteArray all;
         for (int b = 0; b < 256; ++b)
@@ -475,9 +390,9 @@ private slots:
         CodePage::cp866ToCp1251(inPlace);
         QCOMPARE(inPlace, mapped);
         for (int b = 0; b < 256; ++b) {
-            const QChar c = from866.convert(all.mid(b, 1)).value().front();
+            const QChar c = from866.decode(all.mid(b, 1)).value().front();
             const bool russian = (c >= u'\u0410' && c <= u'\u044F') || c == u'\u0401' || c == u'\u0451';
-            const char expected = russian ? to1251.convert(QString(c)).value().front() : char(b);
+            const char expected = russian ? to1251.encode(QString(c)).value().front() : char(b);
             QCOMPARE(quint8(mapped[b]), quint8(expected));
             QCOMPARE(quint8(CodePage::cp866ByteToCp1251(char(b))), quint8(expected));
         }
