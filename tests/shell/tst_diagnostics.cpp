@@ -6,10 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
+#include <QOperatingSystemVersion>
+#include <QProcess>
+
+#include <cstdlib>
 #include <new>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,19 +26,42 @@ QByteArray readLog()
     return file.readAll();
 }
 
-// Runs `body` in a child process; returns its wait status.
-template <typename Body> int inChild(Body body)
+// The cases that end the process run in a child: this program started again with the variable
+// naming the case, in the current directory.
+const char childCase[] = "TAV_DIAGNOSTICS_CHILD";
+
+struct Ended
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // The test framework's crash handler would report the expected abort as a crash.
-        signal(SIGABRT, SIG_DFL);
-        body();
-        _exit(99);
+    bool crashed = false;
+    int exitCode = -1;
+};
+
+Ended inChild(const QString &name)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(childCase), name);
+    child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(QDir::currentPath());
+    // The test framework's crash handler would report the expected abort as a crash.
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("-nocrashhandler")});
+    if (!child.waitForFinished(60000))
+        return {};
+    return {child.exitStatus() == QProcess::CrashExit, child.exitCode()};
+}
+
+// The child's side.
+void runChildCase(const QByteArray &name)
+{
+    Diagnostics::setRecording(true);
+    if (name == "fatal") {
+        qInstallMessageHandler(Diagnostics::messageHandler);
+        qFatal("broken %d", 7);
+    } else if (name == "error") {
+        Diagnostics::setErrorExitHandler({});
+        Diagnostics::error("NeTak");
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
+    std::exit(99);
 }
 
 } // namespace
@@ -47,6 +71,7 @@ class TestDiagnostics : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -66,6 +91,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
 };
+
+void TestDiagnostics::initTestCase()
+{
+    if (const QByteArray name = qgetenv(childCase); !name.isEmpty())
+        runChildCase(name);
+}
 
 void TestDiagnostics::init()
 {
@@ -216,12 +247,12 @@ void TestDiagnostics::messageHandler()
 
 void TestDiagnostics::fatalMessageAborts()
 {
-    const int status = inChild([] {
-        qInstallMessageHandler(Diagnostics::messageHandler);
-        qFatal("broken %d", 7);
-    });
-    QVERIFY(WIFSIGNALED(status));
-    QCOMPARE(WTERMSIG(status), SIGABRT);
+    const Ended ended = inChild(QStringLiteral("fatal"));
+    // abort() ends a Windows program with exit code 3, elsewhere with the signal SIGABRT.
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows)
+        QCOMPARE(ended.exitCode, 3);
+    else
+        QVERIFY(ended.crashed);
     QCOMPARE(readLog(), QByteArray("** **\nFatal: broken 7\n"));
 }
 
@@ -239,12 +270,9 @@ void TestDiagnostics::errorBoxEndsWithExitCode1()
     QCOMPARE(readLog(), QByteArray("<missing>"));
 
     // Without an exit handler the process really ends, with code 1.
-    const int status = inChild([] {
-        Diagnostics::setErrorExitHandler({});
-        Diagnostics::error("NeTak");
-    });
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 1);
+    const Ended ended = inChild(QStringLiteral("error"));
+    QVERIFY(!ended.crashed);
+    QCOMPARE(ended.exitCode, 1);
 }
 
 void TestDiagnostics::outOfMemoryShowsMem()
