@@ -1,3 +1,4 @@
+#include "common/recordingprogram.h"
 #include "platform/processstart.h"
 
 #include <QDir>
@@ -20,10 +21,6 @@ private slots:
     void nothingToStart();
 
 private:
-    // A shell script that writes its arguments into `output` in the current directory.
-    static bool writeScript(const QString &name, const QString &output);
-    static QByteArray waitForFile(const QString &name);
-
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
 };
@@ -39,28 +36,11 @@ void TestProcessStart::init()
 void TestProcessStart::cleanup()
 {
     QDir::setCurrent(m_previousDir);
+    // A program started here may still be ending, and Windows keeps a running program's file.
+    const QDeadlineTimer deadline(5000);
+    while (!QDir(m_dir->path()).removeRecursively() && !deadline.hasExpired())
+        QThread::msleep(20);
     m_dir.reset();
-}
-
-bool TestProcessStart::writeScript(const QString &name, const QString &output)
-{
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write("#!/bin/sh\necho \"$@\" > \"" + output.toUtf8() + ".tmp\"\nmv \"" + output.toUtf8()
-        + ".tmp\" \"" + output.toUtf8() + "\"\n");
-    file.close();
-    return file.setPermissions(file.permissions() | QFile::ExeOwner);
-}
-
-QByteArray TestProcessStart::waitForFile(const QString &name)
-{
-    QFile file(name);
-    for (int i = 0; i < 100 && !file.exists(); ++i)
-        QThread::msleep(50);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<not started>";
-    return file.readAll();
 }
 
 void TestProcessStart::resolve_data()
@@ -88,7 +68,7 @@ void TestProcessStart::resolve()
     QFETCH(bool, localProgram);
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
-    QVERIFY(writeScript(QStringLiteral("prog"), QStringLiteral("out")));
+    QVERIFY(RecordingProgram::write(QStringLiteral("prog")));
     const ProcessStart::Command command = ProcessStart::resolve(commandLine);
     QCOMPARE(command.program, localProgram ? QDir::current().absoluteFilePath(program) : program);
     QCOMPARE(command.arguments, arguments);
@@ -96,18 +76,20 @@ void TestProcessStart::resolve()
 
 void TestProcessStart::startsTheProgramLineWithItsArguments()
 {
-    QVERIFY(writeScript(QStringLiteral("kora10.exe"), QStringLiteral("started")));
-    QVERIFY(ProcessStart::startDetached(QByteArray("kora10.exe -x D:")));
-    QCOMPARE(waitForFile(QStringLiteral("started")), QByteArray("-x D:\n"));
+    QVERIFY(RecordingProgram::write(QStringLiteral("kora10.exe")));
+    QVERIFY(ProcessStart::startDetached(QByteArray("kora10.exe -x D:\\ \"C:\\Program Files\\a b\"")));
+    QCOMPARE(RecordingProgram::arguments(QStringLiteral("kora10.exe")),
+        (QStringList{
+            QStringLiteral("-x"), QStringLiteral("D:\\"), QStringLiteral("C:\\Program Files\\a b")}));
 }
 
 void TestProcessStart::cyrillicNameInCodePage1251()
 {
     // "Кора" in code page 1251; read as Latin-1 it would name another file.
-    const QString name = QString::fromUtf8("Кора");
-    QVERIFY(writeScript(name, QStringLiteral("started")));
-    QVERIFY(ProcessStart::startDetached(QByteArray("\xCA\xEE\xF0\xE0 1")));
-    QCOMPARE(waitForFile(QStringLiteral("started")), QByteArray("1\n"));
+    const QString name = QString::fromUtf8("Кора.exe");
+    QVERIFY(RecordingProgram::write(name));
+    QVERIFY(ProcessStart::startDetached(QByteArray("\xCA\xEE\xF0\xE0.exe 1")));
+    QCOMPARE(RecordingProgram::arguments(name), QStringList{QStringLiteral("1")});
 }
 
 void TestProcessStart::nothingToStart()
