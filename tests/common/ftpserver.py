@@ -3,6 +3,7 @@
 
 Listens on 127.0.0.1 and a free port (or the one --port names), prints "PORT <number>" on its
 first line of standard output once it accepts connections, and serves until it is terminated.
+With --lifeline it reports the port there instead and serves as long as that connection lasts.
 
   --user NAME:PASSWORD:HOME:PERM   a user (repeatable); PERM as pyftpdlib spells it, e.g. "elr"
                                    to read, "elradfmw" to read and write
@@ -19,11 +20,21 @@ first line of standard output once it accepts connections, and serves until it i
   --refuse-rest                    REST is answered "502 Command not implemented", as by a server
                                    that cannot resume
   --upload-rate BYTES              uploads (STOR) move at most that many bytes a second
+  --lifeline PORT                  connects to 127.0.0.1:PORT, sends "PORT <number>" there (or
+                                   "ERROR <reason>" when it cannot serve) and stops once that connection brings anything or ends: the
+                                   program that started the server stops it so, and its death
+                                   stops it too (a Windows program under Wine can neither read
+                                   the output of the Linux process it started nor end it). The
+                                   listening socket is closed before the lifeline is.
 """
 
 import argparse
 import logging
+import os
+import signal
+import socket
 import sys
+import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
@@ -43,13 +54,45 @@ def main():
     parser.add_argument("--rate", type=int, default=0)
     parser.add_argument("--refuse-rest", action="store_true")
     parser.add_argument("--upload-rate", type=int, default=0)
+    parser.add_argument("--lifeline", type=int, default=0)
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
 
+    lifeline = socket.create_connection(("127.0.0.1", args.lifeline)) if args.lifeline else None
+    try:
+        server = make_server(args)
+    except Exception as error:
+        if not lifeline:
+            raise
+        lifeline.sendall(("ERROR %s\n" % " ".join(str(error).split())).encode())
+        sys.exit(1)
+    port = server.socket.getsockname()[1]
+    if lifeline:
+        lifeline.sendall(b"PORT %d\n" % port)
+        stop_with(lifeline)
+    else:
+        sys.stdout.write("PORT %d\n" % port)
+        sys.stdout.flush()
+    try:
+        server.serve_forever()
+    finally:
+        server.close_all()
+        # Nothing of the server is left open once the lifeline has closed: Windows removes no
+        # folder whose file is still open.
+        if server.command_log:
+            server.command_log.close()
+        if lifeline:
+            lifeline.close()
+
+
+def make_server(args):
+    """The server on its port, serving as the options say."""
     authorizer = DummyAuthorizer()
     for entry in args.user:
-        name, password, home, perm = entry.split(":", 3)
+        # The home may hold colons (Wine's "dosdevices/c:"), the name and the password do not.
+        name, password, rest = entry.split(":", 2)
+        home, perm = rest.rsplit(":", 1)
         authorizer.add_user(name, password, home, perm=perm)
     if args.anonymous:
         home, perm = args.anonymous.rsplit(":", 1)
@@ -133,13 +176,28 @@ def main():
     LoggingHandler.banner = "tav test server ready."
 
     server = FTPServer(("127.0.0.1", args.port), LoggingHandler)
-    port = server.socket.getsockname()[1]
-    sys.stdout.write("PORT %d\n" % port)
-    sys.stdout.flush()
-    try:
-        server.serve_forever()
-    finally:
-        server.close_all()
+    server.command_log = log
+    return server
+
+
+def stop_with(lifeline):
+    """Ends serve_forever() once the lifeline brings anything or ends."""
+    # serve_forever() takes SystemExit as its cue to close every connection and return; the signal
+    # goes to the main thread itself, so that its wait for the sockets is interrupted.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    main = threading.main_thread().ident
+
+    def watch():
+        try:
+            lifeline.recv(1)
+        except OSError:
+            pass
+        signal.pthread_kill(main, signal.SIGTERM)
+        # A server that does not wind down in time goes all the same.
+        threading.Event().wait(10)
+        os._exit(1)
+
+    threading.Thread(target=watch, daemon=True).start()
 
 
 if __name__ == "__main__":

@@ -1,7 +1,23 @@
 #include "common/ftptestserver.h"
 
-#include <QDeadlineTimer>
+#include "common/hostpython.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+
+namespace {
+
+// The checkout's path as the build knew it, on the drive of the test program (under Wine the
+// build's Linux path has no drive of its own).
+QString scriptPath()
+{
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral(TAV_TESTS_DIR "/common/ftpserver.py"));
+}
+
+} // namespace
 
 FtpTestServer::FtpTestServer() = default;
 
@@ -10,30 +26,45 @@ FtpTestServer::~FtpTestServer()
     stop();
 }
 
-QString FtpTestServer::scriptPath()
-{
-    return QStringLiteral(TAV_TESTS_DIR "/common/ftpserver.py");
-}
-
 void FtpTestServer::addUser(
     const QString &name, const QString &password, const QString &home, const QString &perm)
 {
-    m_arguments << QStringLiteral("--user") << name + u':' + password + u':' + home + u':' + perm;
+    m_arguments << QStringLiteral("--user")
+                << name + u':' + password + u':' + HostPython::path(home) + u':' + perm;
 }
 
 void FtpTestServer::allowAnonymous(const QString &home, const QString &perm)
 {
-    m_arguments << QStringLiteral("--anonymous") << home + u':' + perm;
+    m_arguments << QStringLiteral("--anonymous") << HostPython::path(home) + u':' + perm;
+}
+
+QString FtpTestServer::unavailableReason()
+{
+    QString whyNone;
+    return HostPython::program(&whyNone).isEmpty() ? whyNone : QString();
 }
 
 bool FtpTestServer::start()
 {
+    stop();
+    QString whyNone;
+    const QString python = HostPython::program(&whyNone);
+    if (python.isEmpty()) {
+        m_lastError = whyNone;
+        return false;
+    }
     if (!m_workDir.isValid()) {
         m_lastError = QStringLiteral("no temporary directory for the server's log");
         return false;
     }
-    QStringList arguments{
-        scriptPath(), QStringLiteral("--log"), m_workDir.filePath(QStringLiteral("commands.log"))};
+    m_lifeline = std::make_unique<Lifeline>();
+    if (!m_lifeline->listen()) {
+        m_lastError = QStringLiteral("no lifeline for the FTP server: ") + m_lifeline->errorString();
+        return false;
+    }
+    QStringList arguments{HostPython::path(scriptPath()), QStringLiteral("--log"),
+        HostPython::path(m_workDir.filePath(QStringLiteral("commands.log"))), QStringLiteral("--lifeline"),
+        QString::number(m_lifeline->port())};
     arguments << m_arguments;
     if (m_fixedPort != 0)
         arguments << QStringLiteral("--port") << QString::number(m_fixedPort);
@@ -50,23 +81,28 @@ bool FtpTestServer::start()
     if (m_uploadRateLimit > 0)
         arguments << QStringLiteral("--upload-rate") << QString::number(m_uploadRateLimit);
 
+    // Held by the lifeline alone: under Wine a Windows program gets no handle on a Linux process.
     // The server resolves paths against its working directory, which a test may have removed.
-    m_process.setWorkingDirectory(m_workDir.path());
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-    if (!m_process.waitForStarted(10000)) {
-        m_lastError = QStringLiteral("cannot start /usr/bin/python3: ") + m_process.errorString();
+    QProcess process;
+    process.setProgram(python);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(m_workDir.path());
+    if (!process.startDetached()) {
+        m_lastError = QStringLiteral("cannot start ") + python + QStringLiteral(": ") + process.errorString();
+        m_lifeline.reset();
         return false;
     }
-    QDeadlineTimer deadline(15000);
-    while (!m_process.canReadLine()) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            m_lastError = QStringLiteral("the FTP server did not report its port");
-            stop();
-            return false;
-        }
+    const QByteArray line = m_lifeline->acceptLine(15000);
+    if (line.isEmpty()) {
+        m_lastError = QStringLiteral("the FTP server did not report its port: ") + m_lifeline->errorString();
+        stop();
+        return false;
     }
-    const QByteArray line = m_process.readLine().trimmed();
+    if (line.startsWith("ERROR ")) {
+        m_lastError = QStringLiteral("the FTP server cannot serve: ") + QString::fromUtf8(line.mid(6));
+        stop();
+        return false;
+    }
     bool ok = false;
     const uint port = line.startsWith("PORT ") ? line.mid(5).toUInt(&ok) : 0;
     if (!ok || port == 0 || port > 65535) {
@@ -81,18 +117,11 @@ bool FtpTestServer::start()
 
 void FtpTestServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (!m_lifeline)
         return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-bool FtpTestServer::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
+    if (!m_lifeline->cut(10000))
+        qWarning("FtpTestServer: %s", qPrintable(m_lifeline->errorString()));
+    m_lifeline.reset();
 }
 
 QString FtpTestServer::url() const

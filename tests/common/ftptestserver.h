@@ -1,23 +1,28 @@
 #pragma once
 
-#include <QProcess>
+#include "common/lifeline.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A local FTP server for one test: tests/common/ftpserver.py (pyftpdlib) run with
-// /usr/bin/python3 on 127.0.0.1 and a port the server picks itself (or a fixed one).
+#include <memory>
+
+// A local FTP server for one test: tests/common/ftpserver.py (pyftpdlib) run with the host's
+// python3 (common/hostpython.h) on 127.0.0.1 and a port the server picks itself (or a fixed one).
 //
 //     FtpTestServer server;
 //     server.addUser(u"kora"_s, u"secret"_s, home, u"elradfmw"_s);   // or allowAnonymous(home)
 //     server.setDropAfter(1000);               // optional: cut every data connection there
 //     server.setStallAfter(1000);              // optional: or let it go silent there
-//     QVERIFY2(server.start(), qPrintable(server.lastError()));
+//     START_FTP_SERVER(server);
 //     ... connect to 127.0.0.1:server.port() ...
 //     QCOMPARE(server.commands().filter(u"CWD"_s), ...);
 //
 // commands() is every command line the server received so far, in order, as the client sent
-// it ("USER anonymous", "CWD /UPDATE", "RETR ko1.rar"). The server stops with the object.
+// it ("USER anonymous", "CWD /UPDATE", "RETR ko1.rar"). The server is held by a Lifeline: it
+// stops with the object (stop() returns once its port is closed, so that a fixed port can be taken
+// again at once) or with the test process, however that ends.
 class FtpTestServer final
 {
 public:
@@ -47,21 +52,19 @@ public:
     // Uploads alone move at most that many bytes a second (a slow link up, a fast one down).
     void setUploadRateLimit(qint64 bytesPerSecond) { m_uploadRateLimit = bytesPerSecond; }
 
+    // Why no server can run on this system (Windows without Wine); empty where one can.
+    [[nodiscard]] static QString unavailableReason();
     // Starts the server and waits until it accepts connections.
     [[nodiscard]] bool start();
     void stop();
-    [[nodiscard]] bool isRunning() const;
     [[nodiscard]] quint16 port() const { return m_port; }
     // "ftp://127.0.0.1:<port>"
     [[nodiscard]] QString url() const;
     [[nodiscard]] QStringList commands() const;
     [[nodiscard]] QString lastError() const { return m_lastError; }
 
-    // The script, for programs that start the server themselves.
-    [[nodiscard]] static QString scriptPath();
-
 private:
-    QProcess m_process;
+    std::unique_ptr<Lifeline> m_lifeline;
     QTemporaryDir m_workDir;
     QStringList m_arguments;
     qint64 m_dropAfter = -1;
@@ -74,3 +77,12 @@ private:
     quint16 m_port = 0;
     QString m_lastError;
 };
+
+// Starts a server (an FtpTestServer or anything with start() and lastError()) or fails the test;
+// where no server can run at all (Windows without Wine) the test is skipped with the reason.
+#define START_FTP_SERVER(server)                                                                             \
+    do {                                                                                                     \
+        if (const QString whyNot = FtpTestServer::unavailableReason(); !whyNot.isEmpty())                    \
+            QSKIP(qPrintable(whyNot));                                                                       \
+        QVERIFY2((server).start(), qPrintable((server).lastError()));                                        \
+    } while (false)

@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
 
 UpdateSiteServer::UpdateSiteServer(QString user, QString password, quint16 port)
     : m_user(std::move(user))
@@ -49,27 +52,36 @@ bool UpdateSiteServer::makeArchive(const QString &archivePath, const QList<Updat
             *error = text;
         return false;
     };
-    QTemporaryDir staging;
-    if (!staging.isValid())
-        return fail(QStringLiteral("no staging directory"));
-    QStringList paths;
-    for (const UpdateFile &entry : files) {
-        const QString path = staging.filePath(entry.path);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        // Written out before the time is set, which the flush would change again.
-        if (!file.open(QIODevice::WriteOnly) || file.write(entry.bytes) != entry.bytes.size() || !file.flush()
-            || !file.setFileTime(entry.modified, QFileDevice::FileModificationTime))
-            return fail(QStringLiteral("cannot write ") + path);
-        paths << entry.path;
+    // A tar archive as bsdtar -cf writes it, made here so that no other program is needed.
+    std::unique_ptr<archive, decltype(&archive_write_free)> writer(archive_write_new(), &archive_write_free);
+    QByteArray bytes;
+    const auto append = [](archive *, void *out, const void *data, size_t size) -> la_ssize_t {
+        static_cast<QByteArray *>(out)->append(static_cast<const char *>(data), qsizetype(size));
+        return la_ssize_t(size);
+    };
+    if (archive_write_set_format_pax_restricted(writer.get()) != ARCHIVE_OK
+        || archive_write_open(writer.get(), &bytes, nullptr, append, nullptr) != ARCHIVE_OK)
+        return fail(QString::fromUtf8(archive_error_string(writer.get())));
+    for (const UpdateFile &file : files) {
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(
+            archive_entry_new(), &archive_entry_free);
+        archive_entry_set_pathname_utf8(entry.get(), file.path.toUtf8().constData());
+        const qint64 msecs = file.modified.toMSecsSinceEpoch();
+        archive_entry_set_mtime(entry.get(), msecs / 1000, long(msecs % 1000) * 1000000);
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), file.bytes.size());
+        if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK
+            || archive_write_data(writer.get(), file.bytes.constData(), size_t(file.bytes.size()))
+                != file.bytes.size())
+            return fail(
+                file.path + QStringLiteral(": ") + QString::fromUtf8(archive_error_string(writer.get())));
     }
-    QProcess bsdtar;
-    bsdtar.setProcessChannelMode(QProcess::MergedChannels);
-    bsdtar.start(QStringLiteral("bsdtar"),
-        QStringList{QStringLiteral("-cf"), archivePath, QStringLiteral("-C"), staging.path()} + paths);
-    if (!bsdtar.waitForFinished(60000) || bsdtar.exitStatus() != QProcess::NormalExit
-        || bsdtar.exitCode() != 0)
-        return fail(QStringLiteral("bsdtar failed: ") + QString::fromLocal8Bit(bsdtar.readAll())
-            + bsdtar.errorString());
+    if (archive_write_close(writer.get()) != ARCHIVE_OK)
+        return fail(QString::fromUtf8(archive_error_string(writer.get())));
+    QFile out(archivePath);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()
+        || !out.flush())
+        return fail(QStringLiteral("cannot write ") + archivePath);
     return true;
 }

@@ -17,8 +17,8 @@ struct UpdateFile
 };
 
 // An update site for tests: a server root holding "UPDATE" and "UPDATE/LOGS", served on 127.0.0.1
-// by FtpTestServer to one user who may read and write, and the update archives put there (made with
-// bsdtar, which keeps the times the test chose; the updater's archiver reads any format).
+// by FtpTestServer to one user who may read and write, and the update archives put there (tar
+// archives keeping the times the test chose; the updater's archiver reads any format).
 //
 //     UpdateSiteServer site(u"user"_s, u"secret"_s);
 //     QVERIFY2(site.start(), qPrintable(site.lastError()));
@@ -48,7 +48,7 @@ public:
     // A log the updater sent to "UPDATE/LOGS"; a null array when there is none.
     [[nodiscard]] QByteArray uploadedLog(const QString &name) const;
 
-    // Writes the files below a directory and packs them into an archive with bsdtar.
+    // Packs the files into a tar archive at archivePath.
     static bool makeArchive(
         const QString &archivePath, const QList<UpdateFile> &files, QString *error = nullptr);
 

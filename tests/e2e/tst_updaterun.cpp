@@ -303,7 +303,7 @@ private:
         for (size_t i = 0; i < servers.size(); ++i) {
             servers[i] = std::make_unique<UpdateSiteServer>(
                 sites[i].user, sites[i].password, quint16(sites[i].url.port()));
-            QVERIFY2(servers[i]->start(), qPrintable(servers[i]->lastError()));
+            START_FTP_SERVER(*servers[i]);
         }
     }
 };

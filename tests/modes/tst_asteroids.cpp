@@ -21,6 +21,13 @@
 
 namespace {
 
+// The build puts the catalog beside the test programs (where they run elsewhere, as under Wine,
+// the build's own path would name another folder).
+QString shippedCatalog()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tav.t");
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -102,7 +109,7 @@ void TestAsteroids::initTestCase()
 {
     Diagnostics::setRecording(true);
     m_previousDirectory = QDir::currentPath();
-    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t"));
+    Catalog::load(shippedCatalog());
     QVERIFY(Catalog::isLoaded());
     for (int number : m_onServer) {
         const QString remote = QStringLiteral("%1/pub/swisseph/ephe/ast%2/se%3s.se1")
@@ -113,7 +120,7 @@ void TestAsteroids::initTestCase()
     }
     m_server = std::make_unique<FtpTestServer>();
     m_server->allowAnonymous(m_serverRoot.path());
-    QVERIFY2(m_server->start(), qPrintable(m_server->lastError()));
+    START_FTP_SERVER(*m_server);
     TAster::setSourceUrl(m_server->url().toLatin1() + "/pub/swisseph/ephe/");
 }
 
@@ -275,7 +282,7 @@ void TestAsteroids::catalogFormatsAreChecked()
         writeFile(QStringLiteral("formats.t"), "As%is " + presentFormat + "\nAst%L " + fetchedFormat + '\n'));
     Catalog::clear();
     QVERIFY(Catalog::load(QStringLiteral("formats.t")));
-    QVERIFY(Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t")));
+    QVERIFY(Catalog::load(shippedCatalog()));
     QVERIFY(writeFile(QStringLiteral("0010/SE01234S.SE1"), "old"));
 
     auto dialog = openDialog();
@@ -283,7 +290,7 @@ void TestAsteroids::catalogFormatsAreChecked()
     press(*dialog, QStringLiteral("1234"));
     press(*dialog, QStringLiteral("1000"));
     Catalog::clear();
-    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.t"));
+    Catalog::load(shippedCatalog());
     if (QTest::currentTestFailed())
         return;
 
@@ -346,7 +353,7 @@ void TestAsteroids::failedDownloadLeavesNoFile()
     FtpTestServer failing;
     failing.allowAnonymous(m_serverRoot.path());
     failing.setDropAfter(dropAfter);
-    QVERIFY2(failing.start(), qPrintable(failing.lastError()));
+    START_FTP_SERVER(failing);
     TAster::setSourceUrl(failing.url().toLatin1() + "/pub/swisseph/ephe/");
     auto dialog = openDialog();
     QVERIFY(dialog);
@@ -401,8 +408,11 @@ void TestAsteroids::dialogClosedWhileDownloading()
 {
     auto dialog = openDialog();
     QVERIFY(dialog);
-    dialog->findChild<QLineEdit *>(QStringLiteral("NAst"))->setText(QStringLiteral("1234"));
-    dialog->findChild<QPushButton *>(QStringLiteral("FtpA"))->click();
+    auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("NAst"));
+    auto *button = dialog->findChild<QPushButton *>(QStringLiteral("FtpA"));
+    QVERIFY(field && button);
+    field->setText(QStringLiteral("1234"));
+    button->click();
     // The batch starts connecting; the window goes long before the server could have answered
     // the whole login.
     QCoreApplication::processEvents();

@@ -2,15 +2,19 @@
 #include "common/sizedfilesystem.h"
 #include "platform/ftp/ftpclient.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -36,6 +40,22 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The child of serverLifetime(): a test process that holds a server until it is killed.
+int serveUntilKilled(const QString &home, quint16 port)
+{
+    FtpTestServer server;
+    server.allowAnonymous(home);
+    server.setPort(port);
+    if (!server.start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(server.lastError()));
+        return 1;
+    }
+    std::fputs("serving\n", stdout);
+    std::fflush(stdout);
+    QThread::sleep(300);
+    return 0;
+}
+
 } // namespace
 
 class TestFtpClient : public QObject
@@ -55,6 +75,8 @@ private slots:
     void silentServer();
     void resume_data();
     void resume();
+    void serverLifetime_data();
+    void serverLifetime();
 
 private:
     // Waits for the batch's done(); fails the test when it does not come or comes twice.
@@ -88,7 +110,7 @@ void TestFtpClient::downloadWithUser()
 {
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("s3cret!x"), m_root);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
 
     FtpClient ftp;
     QSignalSpy done(&ftp, &FtpClient::done);
@@ -137,7 +159,7 @@ void TestFtpClient::anonymousRelativeDirectory()
     QVERIFY(writeFile(m_root + QStringLiteral("/pub/swisseph/ephe/ast1/se01234s.se1"), ephemeris));
     FtpTestServer server;
     server.allowAnonymous(m_root);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
 
     FtpClient ftp;
     QSignalSpy done(&ftp, &FtpClient::done);
@@ -160,7 +182,7 @@ void TestFtpClient::uploadFromDeviceAndBytes()
 {
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
 
     const QByteArray log = "12.03.2026 10:00:00 ko1.rar\r\nkora10.exe\r\n";
     QFile source(m_dir->filePath(QStringLiteral("big.bin")));
@@ -265,7 +287,7 @@ void TestFtpClient::failures()
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root, QStringLiteral("elradfmw"));
     server.setDropAfter(dropAfter);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
     const quint16 port = server.port();
     if (!serverUp)
         server.stop(); // nothing listens on the port any more
@@ -328,7 +350,7 @@ void TestFtpClient::nextBatchFromDoneHandler()
 {
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
 
     // The first batch fails on the server; its done() handler queues a second one on the same
     // object, as a retry on another site does.
@@ -388,10 +410,10 @@ void TestFtpClient::silentServer()
     first.setStallAfter(stallAfter);
     first.setStallAfterLogin(stallAfterLogin);
     first.setRateLimit(rate);
-    QVERIFY2(first.start(), qPrintable(first.lastError()));
+    START_FTP_SERVER(first);
     FtpTestServer second;
     second.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
-    QVERIFY2(second.start(), qPrintable(second.lastError()));
+    START_FTP_SERVER(second);
 
     const QString localPath = m_dir->filePath(QStringLiteral("download"));
     QFile target(localPath);
@@ -471,7 +493,7 @@ void TestFtpClient::resume()
         FtpTestServer cutting;
         cutting.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
         cutting.setDropAfter(cut);
-        QVERIFY2(cutting.start(), qPrintable(cutting.lastError()));
+        START_FTP_SERVER(cutting);
         FtpClient ftp;
         QSignalSpy done(&ftp, &FtpClient::done);
         QSignalSpy stamps(&ftp, &FtpClient::remoteStamp);
@@ -507,7 +529,7 @@ void TestFtpClient::resume()
     FtpTestServer server;
     server.addUser(QStringLiteral("kora"), QStringLiteral("pw"), m_root);
     server.setRefuseRest(refuseRest);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
     FtpClient ftp;
     QSignalSpy done(&ftp, &FtpClient::done);
     QSignalSpy progress(&ftp, &FtpClient::dataTransferProgress);
@@ -530,5 +552,69 @@ void TestFtpClient::resume()
     QCOMPARE(commands.filter(QStringLiteral("RETR")).size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestFtpClient)
+void TestFtpClient::serverLifetime_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("stopped by its test") << false;
+    QTest::newRow("its test process killed") << true;
+}
+
+// The tests' servers hold their port until the test stops them or the test process ends, however
+// it ends (under Wine too, where the test cannot end them itself); then the port is free again,
+// which the fixed ports of the update sites need.
+void TestFtpClient::serverLifetime()
+{
+    QFETCH(bool, killed);
+    quint16 port = 0;
+    {
+        FtpTestServer probe;
+        probe.allowAnonymous(m_root);
+        START_FTP_SERVER(probe);
+        port = probe.port();
+    }
+    FtpTestServer first;
+    QProcess holder;
+    holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (killed) {
+        holder.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--serve"), m_root, QString::number(port)});
+        QVERIFY(holder.waitForReadyRead(30000));
+        QCOMPARE(holder.readLine().trimmed(), "serving");
+    } else {
+        first.allowAnonymous(m_root);
+        first.setPort(port);
+        START_FTP_SERVER(first);
+    }
+    FtpTestServer second;
+    second.allowAnonymous(m_root);
+    second.setPort(port);
+    QVERIFY(!second.start());
+    QVERIFY2(second.lastError().startsWith(QStringLiteral("the FTP server cannot serve: ")),
+        qPrintable(second.lastError()));
+
+    if (killed) {
+        holder.kill();
+        QVERIFY(holder.waitForFinished(10000));
+    } else {
+        first.stop();
+    }
+    // The orphaned server notices within moments; a stopped one has gone already.
+    const QDeadlineTimer deadline(killed ? 10000 : 0);
+    bool started = second.start();
+    while (!started && !deadline.hasExpired()) {
+        QTest::qWait(200);
+        started = second.start();
+    }
+    QVERIFY2(started, qPrintable(second.lastError()));
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--serve") == 0)
+        return serveUntilKilled(QString::fromLocal8Bit(argv[2]), quint16(QByteArray(argv[3]).toUInt()));
+    TestFtpClient test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ftpclient.moc"

@@ -37,8 +37,8 @@ private:
 void TestUpdateSites::initTestCase()
 {
     Diagnostics::setRecording(true);
-    QVERIFY(QDir::setCurrent(m_workDir.path()));
     m_previousDirectory = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_workDir.path()));
 }
 
 void TestUpdateSites::cleanupTestCase()
@@ -124,7 +124,7 @@ void TestUpdateSites::connectSiteReachesServer()
     QVERIFY(QDir(root.path()).mkpath(QStringLiteral("UPDATE")));
     FtpTestServer server;
     server.addUser(QStringLiteral("koraupd"), QStringLiteral("Pw,1;x"), root.path());
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
     UpdateSites::Site site;
     site.url = server.url().toLatin1();
     site.user = "koraupd";

@@ -25,6 +25,14 @@ namespace {
 // the curl command line (bench/run-ftp).
 constexpr long receiveBufferSize = 16 * 1024;
 
+// The socket error libcurl gives for a refused connection: Windows sockets number theirs apart
+// from errno.
+#ifdef Q_OS_WIN
+constexpr long connectionRefusedError = WSAECONNREFUSED;
+#else
+constexpr long connectionRefusedError = ECONNREFUSED;
+#endif
+
 // libcurl's functions. A session calls them only after its first transfer has found
 // CurlLibrary::load() non-null, so the table is there.
 const CurlApi &curl()
@@ -425,7 +433,7 @@ void CurlSession::collectFinished()
         } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
             error = FtpClient::HostNotFound;
             text = FtpClient::tr("Host %1 not found").arg(m_host);
-        } else if (connecting && code == CURLE_COULDNT_CONNECT && osError == ECONNREFUSED) {
+        } else if (connecting && code == CURLE_COULDNT_CONNECT && osError == connectionRefusedError) {
             error = FtpClient::ConnectionRefused;
             text = FtpClient::tr("Connection refused to host %1").arg(m_host);
         } else if (code == CURLE_OPERATION_TIMEDOUT) {

@@ -226,7 +226,7 @@ void TestUpdateKill::initTestCase()
     m_slowUp->server().setUploadRateLimit(slowUpload);
     m_fast = std::make_unique<UpdateSiteServer>(u"tavsite"_s, u"secret"_s);
     for (UpdateSiteServer *site : {m_slowDown.get(), m_slowUp.get(), m_fast.get()}) {
-        QVERIFY2(site->start(), qPrintable(site->lastError()));
+        START_FTP_SERVER(*site);
         QVERIFY2(site->putArchive(archiveName, update), qPrintable(site->lastError()));
     }
 }

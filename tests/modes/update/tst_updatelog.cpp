@@ -228,7 +228,7 @@ void TestUpdateLog::uploadArrivesInLogs()
     QVERIFY(QDir(root.path()).mkpath(u"UPDATE/LOGS"_s));
     FtpTestServer server;
     server.addUser(u"kora"_s, u"s3cret"_s, root.path(), u"elradfmw"_s);
-    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    START_FTP_SERVER(server);
     UpdateSites::setUpdateSite(1, {"s3cret", "kora", 21, server.url().toLatin1()});
 
     UpdateLog log("00042.log");

@@ -197,7 +197,7 @@ void TestUpdater::initTestCase()
     for (int site = 0; site < 3; ++site) {
         m_sites[site]
             = std::make_unique<UpdateSiteServer>(u"tavsite%1"_s.arg(site), u"secret-%1"_s.arg(site));
-        QVERIFY2(m_sites[site]->start(), qPrintable(m_sites[site]->lastError()));
+        START_FTP_SERVER(*m_sites[site]);
     }
     QVERIFY(m_down.start());
     m_down.stop();
@@ -819,7 +819,7 @@ void TestUpdater::stalledSiteIsLeft()
     // The first site sends a little of the archive and then nothing, without closing.
     UpdateSiteServer stalled(u"tavsite0"_s, u"secret-0"_s);
     stalled.server().setStallAfter(1000);
-    QVERIFY2(stalled.start(), qPrintable(stalled.lastError()));
+    START_FTP_SERVER(stalled);
     QVERIFY(stalled.putArchive(u"ko10.rar"_s, {{u"data.dat"_s, QByteArray(100000, 's'), newerTime}}));
     pointSiteAt(0, stalled.url());
     auto dialog = openDialog();
@@ -838,7 +838,7 @@ void TestUpdater::secondNewWhileDownloading()
     FtpTestServer silent;
     silent.addUser(u"tavsite0"_s, u"secret-0"_s, m_installation->path());
     silent.setStallAfterLogin(true);
-    QVERIFY2(silent.start(), qPrintable(silent.lastError()));
+    START_FTP_SERVER(silent);
     pointSiteAt(0, silent.url());
     QVERIFY(writeFile(u"UP00/before.dat"_s, "x", newerTime));
 
@@ -1034,7 +1034,7 @@ void TestUpdater::closingDuringRun()
     // A slow site, so that the download and the upload take a moment; a slow archiver for its steps.
     UpdateSiteServer slow(u"tavsite0"_s, u"secret-0"_s);
     slow.server().setRateLimit(400'000);
-    QVERIFY2(slow.start(), qPrintable(slow.lastError()));
+    START_FTP_SERVER(slow);
     QList<UpdateFile> files{{u"data.dat"_s, "new data 0", newerTime}};
     if (stage == u"download")
         files << UpdateFile{u"large.dat"_s, QByteArray(600'000, 'l'), newerTime};
@@ -1214,7 +1214,7 @@ void TestUpdater::resumedDownload()
     // The site that cuts every transfer short serves the same archive, of the same time.
     UpdateSiteServer cutting(u"tavsite0"_s, u"secret-0"_s);
     cutting.server().setDropAfter(100 * 1024);
-    QVERIFY2(cutting.start(), qPrintable(cutting.lastError()));
+    START_FTP_SERVER(cutting);
     UpdateSiteServer &whole = *m_sites[nextNew ? 0 : 1];
     QVERIFY(whole.putArchive(u"ko10.rar"_s, files) && cutting.putArchive(u"ko10.rar"_s, files));
     const QDateTime uploaded = QDateTime::currentDateTime().addDays(-1);
