@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 namespace {
 
@@ -83,12 +82,9 @@ bool FtpTestServer::start()
 
     // Held by the lifeline alone: under Wine a Windows program gets no handle on a Linux process.
     // The server resolves paths against its working directory, which a test may have removed.
-    QProcess process;
-    process.setProgram(python);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(m_workDir.path());
-    if (!process.startDetached()) {
-        m_lastError = QStringLiteral("cannot start ") + python + QStringLiteral(": ") + process.errorString();
+    QString error;
+    if (!HostPython::startDetached(arguments, m_workDir.path(), &error)) {
+        m_lastError = QStringLiteral("cannot start ") + python + QStringLiteral(": ") + error;
         m_lifeline.reset();
         return false;
     }

@@ -1,5 +1,7 @@
 #include "common/hostpython.h"
 
+#include <QProcess>
+
 QString HostPython::program(QString *)
 {
     return QStringLiteral("/usr/bin/python3");
@@ -8,4 +10,16 @@ QString HostPython::program(QString *)
 QString HostPython::path(const QString &path)
 {
     return path;
+}
+
+bool HostPython::startDetached(const QStringList &arguments, const QString &workingDirectory, QString *error)
+{
+    QProcess process;
+    process.setProgram(program(nullptr));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingDirectory);
+    if (process.startDetached())
+        return true;
+    *error = process.errorString();
+    return false;
 }

@@ -1,6 +1,7 @@
 #include "common/hostpython.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <windows.h>
 
@@ -15,6 +16,25 @@ template <typename Function> Function wineFunction(const char *name)
 {
     return reinterpret_cast<Function>(
         reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// One argument as the C runtime splits a command line again: quoted when it has a blank or a
+// quote, a quote and the backslashes before one (or before the closing quote) escaped.
+QString quoted(const QString &argument)
+{
+    if (!argument.isEmpty() && !argument.contains(QRegularExpression(QStringLiteral("[\\s\"]"))))
+        return argument;
+    QString out = QStringLiteral("\"");
+    qsizetype backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        out += QString(c == u'"' ? 2 * backslashes + 1 : backslashes, u'\\') + c;
+        backslashes = 0;
+    }
+    return out + QString(2 * backslashes, u'\\') + u'"';
 }
 
 } // namespace
@@ -51,4 +71,33 @@ QString HostPython::path(const QString &path)
     const QString unixPath = QString::fromUtf8(name);
     HeapFree(GetProcessHeap(), 0, name);
     return unixPath;
+}
+
+// Not QProcess: for a Linux program Wine hands back no process information, and Qt closes the
+// handles its uninitialised PROCESS_INFORMATION happens to hold (a socket of the test, say).
+bool HostPython::startDetached(const QStringList &arguments, const QString &workingDirectory, QString *error)
+{
+    const QString python = program(error);
+    if (python.isEmpty())
+        return false;
+    // The Linux program's own name comes first: Python finds itself by it.
+    QString commandLine = QStringLiteral("/usr/bin/python3");
+    for (const QString &argument : arguments)
+        commandLine += u' ' + quoted(argument);
+    const QString application = QDir::toNativeSeparators(python);
+    const QString directory = QDir::toNativeSeparators(workingDirectory);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(reinterpret_cast<const wchar_t *>(application.utf16()),
+            const_cast<wchar_t *>(reinterpret_cast<const wchar_t *>(commandLine.utf16())), nullptr, nullptr,
+            FALSE, 0, nullptr, reinterpret_cast<const wchar_t *>(directory.utf16()), &startup, &process)) {
+        *error = qt_error_string(int(GetLastError()));
+        return false;
+    }
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    return true;
 }

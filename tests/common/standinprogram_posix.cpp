@@ -15,7 +15,7 @@ QString quoted(QString text)
 
 bool StandInProgram::write(const QString &path, const QStringList &steps)
 {
-    QString script = u"#!/bin/sh\n"_s;
+    QString script = u"#!/bin/sh\ncode=0\n"_s;
     for (const QString &step : steps) {
         const QString value = step.section(u' ', 1);
         if (step == u"args")
@@ -28,9 +28,14 @@ bool StandInProgram::write(const QString &path, const QStringList &steps)
             script += u"exit "_s + value + u'\n';
         else if (step == u"crash")
             script += u"kill -KILL $$\n"_s;
+        else if (step.startsWith(u"touch "))
+            script += u": > "_s + quoted(value).replace(u"{1}"_s, u"'\"$1\"'"_s) + u'\n';
+        else if (step.startsWith(u"run "))
+            script += quoted(value) + u" \"$@\"\ncode=$?\n"_s;
         else
             return false;
     }
+    script += u"exit $code\n"_s;
     QFile file(path);
     const QByteArray bytes = script.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())

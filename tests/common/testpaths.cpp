@@ -17,3 +17,8 @@ QString TestPaths::sourceDir()
 {
     return QDir(binDir()).absoluteFilePath(QStringLiteral(TAV_SOURCE_DIR));
 }
+
+QString TestPaths::sharedDir()
+{
+    return QDir(binDir()).absoluteFilePath(QStringLiteral(TAV_SHARED_DIR));
+}

@@ -13,5 +13,7 @@ namespace TestPaths {
 [[nodiscard]] QString built(const QString &name);
 // The checkout, on the drive the build is on (under Wine the build's path has no drive of its own).
 [[nodiscard]] QString sourceDir();
+// The folder of the shared fixtures, likewise.
+[[nodiscard]] QString sharedDir();
 
 } // namespace TestPaths

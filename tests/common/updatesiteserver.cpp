@@ -36,6 +36,7 @@ bool UpdateSiteServer::putArchive(const QString &name, const QList<UpdateFile> &
 bool UpdateSiteServer::putFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(m_root.filePath(QStringLiteral("UPDATE/") + name));
+    QFile::remove(file.fileName());
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
@@ -79,6 +80,9 @@ bool UpdateSiteServer::makeArchive(const QString &archivePath, const QList<Updat
     }
     if (archive_write_close(writer.get()) != ARCHIVE_OK)
         return fail(QString::fromUtf8(archive_error_string(writer.get())));
+    // Written anew, so that the name has the case given also where the test's file names do not
+    // tell case apart (Windows) but the server's do: "KO10.rar" does not overwrite "ko10.rar".
+    QFile::remove(archivePath);
     QFile out(archivePath);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()
         || !out.flush())

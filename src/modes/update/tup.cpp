@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLocale>
@@ -311,8 +312,8 @@ void TUp::upDoneFile(bool error)
             if (download)
                 download->discard();
             localFault(QStringLiteral("Error: Cannot write file ")
-                + (download ? download->file()->fileName() : QString()) + QStringLiteral(": ")
-                + m_ftp.localErrorString());
+                + (download ? QDir::toNativeSeparators(download->file()->fileName()) : QString())
+                + QStringLiteral(": ") + m_ftp.localErrorString());
             return;
         }
         // What arrived stays for the next attempt on this archive.
@@ -326,7 +327,8 @@ void TUp::upDoneFile(bool error)
     QString reason;
     if (download && !download->complete(UpdateCheck::pathInside(m_archiveName), &reason)) {
         localFault(QStringLiteral("Error: Cannot create file ") + UpdateCheck::pathInside(m_archiveName)
-            + QStringLiteral(" from ") + download->file()->fileName() + QStringLiteral(": ") + reason);
+            + QStringLiteral(" from ") + QDir::toNativeSeparators(download->file()->fileName())
+            + QStringLiteral(": ") + reason);
         return;
     }
     logLine(text("Fload"), Qt::green);

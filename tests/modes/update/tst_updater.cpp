@@ -4,13 +4,17 @@
 
 #include "common/minisigntool.h"
 #include "common/sizedfilesystem.h"
+#include "common/standinprogram.h"
 #include "common/testarchives.h"
+#include "common/testpaths.h"
 #include "common/updatesiteserver.h"
 #include "modes/modeentries.h"
 #include "modes/update/tup.h"
 #include "modes/update/updateconfirmation.h"
 #include "modes/update/updatesignature.h"
+#include "platform/archiver.h"
 #include "platform/ftp/updatesites.h"
+#include "platform/installationlock.h"
 #include "shell/catalog.h"
 #include "shell/diagnostics.h"
 #include "shell/settings.h"
@@ -30,6 +34,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -123,6 +128,33 @@ void fillDisk(const QString &path)
 QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// The archiver's file name in an installation: "rar", "rar.exe" on Windows.
+QString archiverName()
+{
+    return QFileInfo(Archiver::programPath()).fileName();
+}
+
+// The archiver the build made.
+QString builtArchiver()
+{
+    return QDir::toNativeSeparators(TestPaths::built(archiverName()));
+}
+
+// The child of oneUpdaterPerInstallation(): another process holds the updater's lock of the
+// current directory, says so by making the file marked and waits to be killed.
+int holdUpdaterLock(const QString &marked)
+{
+    InstallationLock lock(u"tavup.lck"_s);
+    if (lock.tryLock() != InstallationLock::State::Held)
+        return 1;
+    QFile mark(marked);
+    if (!mark.open(QIODevice::WriteOnly))
+        return 2;
+    mark.close();
+    QThread::sleep(60);
+    return 0;
 }
 
 } // namespace
@@ -220,7 +252,7 @@ void TestUpdater::init()
     m_installation = std::make_unique<QTemporaryDir>();
     QVERIFY(m_installation->isValid());
     QVERIFY(QDir::setCurrent(m_installation->path()));
-    QVERIFY(QFile::copy(QStringLiteral(TAV_BIN_DIR "/rar"), u"rar"_s));
+    QVERIFY(QFile::copy(builtArchiver(), archiverName()));
     QVERIFY(writeFile(u"data.dat"_s, "old data", installedTime));
     QVERIFY(writeFile(u"same.dat"_s, "unchanged", installedTime));
     Settings::reset();
@@ -258,7 +290,7 @@ void TestUpdater::loadCatalog(const QByteArray &firstLines)
         first.close();
         Catalog::load(u"first.t"_s);
     }
-    Catalog::load(QStringLiteral(TAV_BIN_DIR "/tav.en.t"));
+    Catalog::load(TestPaths::built(u"tav.en.t"_s));
     QVERIFY(Catalog::text("Tav").has_value());
 }
 
@@ -491,9 +523,8 @@ void TestUpdater::outcomes_data()
 
     const QByteArray refusal = "#" + Catalog::text("Otkaz").value_or(QByteArray());
     const QByteArray nothing = "#" + Catalog::text("ActIs").value_or(QByteArray());
-    const auto fixture = [](const QString &name) {
-        return readFile(QStringLiteral(TAV_SHARED_DIR "/fixtures/rar/") + name);
-    };
+    const auto fixture
+        = [](const QString &name) { return readFile(TestPaths::sharedDir() + u"/fixtures/rar/"_s + name); };
     QTest::newRow("refused") << "10"_ba << QByteArray() << true << false << 1 << QStringList() << QByteArray()
                              << refusal;
     QTest::newRow("no archiver") << "10"_ba << QByteArray() << false << true << 0 << QStringList()
@@ -530,7 +561,7 @@ void TestUpdater::outcomes()
         QVERIFY(
             m_sites[0]->putArchive(QString::fromLatin1(archive), {{u"data.dat"_s, "new data 0", newerTime}}));
     if (!archiver)
-        QVERIFY(QFile::remove(u"rar"_s));
+        QVERIFY(QFile::remove(archiverName()));
     // The stored RAR5 file is older than the installed one; the other one's folder exists.
     QVERIFY(writeFile(u"helloworld.txt"_s, "installed", QDateTime::currentDateTime()));
     QVERIFY(QDir().mkdir(u"bin"_s));
@@ -609,7 +640,7 @@ void TestUpdater::eightBitNames_data()
     QTest::newRow("zip") << TestArchives::zip({{cp866 + ".dat", "zip"}}, false) << test + u".dat"_s
                          << "zip"_ba << QStringList();
     QTest::newRow("RAR4") << TestArchives::renamedRar4(
-        readFile(QStringLiteral(TAV_SHARED_DIR "/fixtures/rar/test_read_format_rar.rar")), "test.txt",
+        readFile(TestPaths::sharedDir() + u"/fixtures/rar/test_read_format_rar.rar"_s), "test.txt",
         cp866 + ".txt", false)
                           << test + u".txt"_s << "test text document\r\n"_ba << QStringList();
     // The archiver gives it its name; the program's code page has no letters for it.
@@ -663,7 +694,9 @@ void TestUpdater::archiveCannotBeCreated()
     QVERIFY(dialog);
     runUpdate(*dialog);
     const QString line = viewLines(*dialog).last();
-    QVERIFY2(line.startsWith(u"red: Error: Cannot create file UP00/ko10.rar: "_s), qPrintable(line));
+    QVERIFY2(line.startsWith(
+                 u"red: Error: Cannot create file "_s + QDir::toNativeSeparators(u"UP00/ko10.rar: "_s)),
+        qPrintable(line));
     // The box says what the line says.
     QCOMPARE(recordedTexts(), QStringList{Catalog::displayText("ErrCreat") + u'\n' + line.mid(5)});
     // Nothing was asked of the site, not even the connection.
@@ -679,16 +712,16 @@ void TestUpdater::localFaults_data()
     QTest::addColumn<QString>("redLine"); // the last red line begins so
 
     // The archive does not fit.
-    QTest::newRow("UP00 full during the download")
-        << 128 << 400 << u"download"_s << "ErrCreat"_ba
-        << u"Error: Cannot write file UP00/.ko10.rar.part: No space left on device"_s;
+    QTest::newRow("UP00 full during the download") << 128 << 400 << u"download"_s << "ErrCreat"_ba
+                                                   << u"Error: Cannot write file "_s
+            + QDir::toNativeSeparators(u"UP00/.ko10.rar.part"_s) + u": No space left on device"_s;
     // The archive fits, its contents beside it do not.
     QTest::newRow("UP00 full during the unpack")
         << 640 << 400 << u"unpack"_s << "RarErr"_ba << u"rar ended with exit code 5"_s;
     // The archive's name is taken by a directory: the whole download cannot take it.
-    QTest::newRow("the downloaded archive cannot take its name")
-        << 0 << 4 << u"rename"_s << "ErrCreat"_ba
-        << u"Error: Cannot create file UP00/ko10.rar from UP00/.ko10.rar.part: "_s;
+    QTest::newRow("the downloaded archive cannot take its name") << 0 << 4 << u"rename"_s << "ErrCreat"_ba
+                                                                 << u"Error: Cannot create file "_s
+            + QDir::toNativeSeparators(u"UP00/ko10.rar from UP00/.ko10.rar.part: "_s);
 }
 
 // A fault of this side is no fault of the site: no second site is asked, no "NoInf" blames the
@@ -760,7 +793,7 @@ void TestUpdater::installationFull()
     SizedFileSystem disk;
     const QString installation = m_installation->filePath(u"installation"_s);
     SKIP_UNLESS_MOUNTED(disk, installation, 8 * 1024 * 1024);
-    QVERIFY(QFile::copy(u"rar"_s, installation + u"/rar"_s));
+    QVERIFY(QFile::copy(archiverName(), installation + u'/' + archiverName()));
     QVERIFY(QDir::setCurrent(installation));
     // Larger than what the backup has room for.
     const QByteArray oldData = randomBytes(64 * 1024);
@@ -768,7 +801,7 @@ void TestUpdater::installationFull()
     QVERIFY(writeFile(u"same.dat"_s, "unchanged", installedTime));
     // A backup from an earlier update, which must stay whole.
     QProcess rar;
-    rar.start(u"./rar"_s, {u"a"_s, u"-idcpdq"_s, u"predver"_s, u"same.dat"_s});
+    rar.start(Archiver::programPath(), {u"a"_s, u"-idcpdq"_s, u"predver"_s, u"same.dat"_s});
     QVERIFY(rar.waitForFinished() && rar.exitCode() == 0);
     const QByteArray backup = readFile(u"predver.rar"_s);
     const QString fresh = replacesInstalled ? u"data.dat"_s : u"fresh.dat"_s;
@@ -809,9 +842,9 @@ void TestUpdater::installationFull()
     left.removeAll(u"taw.tax"_s);
     left.removeAll(u"tavup.lck"_s); // the open window holds it
     QCOMPARE(left,
-        (replacesInstalled
-                ? QStringList{u"data.dat"_s, u"predver.rar"_s, u"rar"_s, u"same.dat"_s}
-                : QStringList{u"data.dat"_s, u"fresh.dat"_s, u"predver.rar"_s, u"rar"_s, u"same.dat"_s}));
+        (replacesInstalled ? QStringList{u"data.dat"_s, u"predver.rar"_s, archiverName(), u"same.dat"_s}
+                           : QStringList{u"data.dat"_s, u"fresh.dat"_s, u"predver.rar"_s, archiverName(),
+                               u"same.dat"_s}));
 }
 
 void TestUpdater::stalledSiteIsLeft()
@@ -866,9 +899,7 @@ void TestUpdater::secondNewWhileDownloading()
 void TestUpdater::inputWhileUnpackingIsDropped()
 {
     // An archiver that takes its time before it unpacks.
-    QVERIFY(QFile::rename(u"rar"_s, u"realrar"_s));
-    QVERIFY(writeFile(u"rar"_s, "#!/bin/sh\nsleep 1\nexec ./realrar \"$@\"\n", QDateTime::currentDateTime()));
-    QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(StandInProgram::write(archiverName(), {u"sleep 1000"_s, u"run "_s + builtArchiver()}));
     auto dialog = openDialog();
     QVERIFY(dialog);
     auto *button = dialog->findChild<QPushButton *>(u"New"_s);
@@ -1043,13 +1074,12 @@ void TestUpdater::closingDuringRun()
     if (stage == u"upload")
         QVERIFY(writeFile(u"00000.log"_s, QByteArray(1'200'000, '-') + '\n', installedTime));
     QTemporaryDir marks;
-    QVERIFY(QFile::remove(u"rar"_s));
-    QVERIFY(writeFile(u"rar"_s,
-        "#!/bin/sh\nm='" + marks.path().toUtf8()
-            + "'\ntouch \"$m/$1\"\nsleep 0.4\n" TAV_BIN_DIR
-              "/rar \"$@\"\ncode=$?\ntouch \"$m/$1-done\"\nsleep 0.4\nexit $code\n",
-        QDateTime::currentDateTime()));
-    QVERIFY(QFile::setPermissions(u"rar"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // It leaves "x", "a" when it starts such a command and "x-done", "a-done" when it has run it.
+    QVERIFY(QFile::remove(archiverName()));
+    const QString mark = marks.filePath(u"{1}"_s);
+    QVERIFY(StandInProgram::write(archiverName(),
+        {u"touch "_s + mark, u"sleep 400"_s, u"run "_s + builtArchiver(), u"touch "_s + mark + u"-done"_s,
+            u"sleep 400"_s}));
     // A backup marker, so that "ReBak" is enabled.
     QVERIFY(QDir().mkdir(u"BK00"_s));
 
@@ -1127,11 +1157,7 @@ void TestUpdater::oneUpdaterPerInstallation()
             first.reset();
     } else {
         const QString held = marks.filePath(u"held"_s);
-        other.start(u"/usr/bin/python3"_s,
-            {u"-c"_s,
-                u"import fcntl, sys, time\nf = open('tavup.lck', 'a')\nfcntl.flock(f, fcntl.LOCK_EX)\n"
-                "open(sys.argv[1], 'w').close()\ntime.sleep(60)\n"_s,
-                held});
+        other.start(QCoreApplication::applicationFilePath(), {u"--hold-lock"_s, held});
         QTRY_VERIFY(QFileInfo::exists(held));
         if (holder == u"killed") {
             other.kill();
@@ -1265,5 +1291,14 @@ void TestUpdater::resumedDownload()
     QCOMPARE(viewLines(*dialog).filter(shown("SigOk")).size(), keySet ? 1 : 0);
 }
 
-QTEST_MAIN(TestUpdater)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 3 && qstrcmp(argv[1], "--hold-lock") == 0)
+        return holdUpdaterLock(QString::fromLocal8Bit(argv[2]));
+    TestUpdater test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_updater.moc"

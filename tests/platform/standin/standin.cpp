@@ -6,8 +6,11 @@
 //
 // Where "<its own path>.do" exists, the stand-in then does what that file says instead, one step a
 // line, as a stand-in for the archiver: "args" writes each argument followed by "|" to standard
-// error, "say TEXT" writes the line TEXT there, "sleep MS" waits, "exit N" ends with that code and
-// "crash" ends as a crashed program does (with an exception's code).
+// error, "say TEXT" writes the line TEXT there, "sleep MS" waits, "exit N" ends with that code,
+// "crash" ends as a crashed program does (with an exception's code), "touch FILE" makes an empty
+// file ("{1}" in its name stands for the first argument) and "run PROGRAM" runs that program with
+// the stand-in's own arguments and waits for it; the stand-in then ends with its exit code unless
+// an "exit" says otherwise.
 #include <windows.h>
 
 #include <cstdio>
@@ -36,9 +39,54 @@ bool put(const std::wstring &path, const wchar_t *mode, const std::string &line)
     return true;
 }
 
-// Follows the steps of the file; the exit code of the last "exit", else 0.
+std::wstring wide(const std::string &bytes)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.c_str(), -1, nullptr, 0);
+    std::wstring text(size_t(size > 0 ? size - 1 : 0), L'\0');
+    if (size > 1)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.c_str(), -1, text.data(), size);
+    return text;
+}
+
+// The command line after the program's own name, as it was given.
+const wchar_t *argumentsOf(const wchar_t *commandLine)
+{
+    const wchar_t *at = commandLine;
+    if (*at == L'"') {
+        at = std::wcschr(at + 1, L'"');
+        return at ? at + 1 : L"";
+    }
+    while (*at && *at != L' ' && *at != L'\t')
+        ++at;
+    return at;
+}
+
+// Runs the program with these arguments and the stand-in's own standard channels; its exit code.
+int run(const std::wstring &program, const wchar_t *arguments)
+{
+    std::wstring commandLine = L"\"" + program + L"\"" + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+            &startup, &process))
+        return 127;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(code);
+}
+
+// Follows the steps of the file; the exit code of the last "exit" or else of the last "run", else 0.
 int follow(FILE *steps, int arguments, wchar_t **argv)
 {
+    int code = 0;
     char line[1024];
     while (std::fgets(line, sizeof line, steps)) {
         std::string step(line);
@@ -54,12 +102,21 @@ int follow(FILE *steps, int arguments, wchar_t **argv)
             Sleep(DWORD(std::stoul(step.substr(6))));
         } else if (step.starts_with("exit ")) {
             return std::stoi(step.substr(5));
+        } else if (step.starts_with("touch ")) {
+            std::string name = step.substr(6);
+            if (const size_t at = name.find("{1}"); at != std::string::npos)
+                name.replace(at, 3, arguments > 1 ? utf8(argv[1]) : std::string());
+            if (FILE *file = _wfopen(wide(name).c_str(), L"wb"))
+                std::fclose(file);
+        } else if (step.starts_with("run ")) {
+            std::fflush(stderr);
+            code = run(wide(step.substr(4)), argumentsOf(GetCommandLineW()));
         } else if (step == "crash") {
             std::fflush(stderr);
             TerminateProcess(GetCurrentProcess(), EXCEPTION_ACCESS_VIOLATION);
         }
     }
-    return 0;
+    return code;
 }
 
 } // namespace
