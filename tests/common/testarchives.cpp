@@ -144,8 +144,20 @@ QByteArray TestArchives::sevenZip(const QList<File> &files)
     return buffer.left(qsizetype(used));
 }
 
-QByteArray TestArchives::renamedRar4(
-    const QByteArray &archive, QByteArrayView oldName, const QByteArray &newName, bool unicode)
+namespace {
+
+// Where the file header of the RAR4 archive for that name begins, its size and the size of the
+// data after it; at is -1 when there is none.
+struct Rar4Entry
+{
+    qsizetype at = -1;
+    quint16 flags = 0;
+    quint16 size = 0;
+    quint32 added = 0;
+    quint16 nameSize = 0;
+};
+
+Rar4Entry findRar4Entry(const QByteArray &archive, QByteArrayView name)
 {
     // Blocks: HEAD_CRC(2) HEAD_TYPE(1) HEAD_FLAGS(2) HEAD_SIZE(2), ADD_SIZE(4) with flag 0x8000.
     // A file header (type 0x74) holds NAME_SIZE at 26 and the name at 32 (no 64-bit sizes here).
@@ -156,29 +168,47 @@ QByteArray TestArchives::renamedRar4(
         const quint16 size = qFromLittleEndian<quint16>(block + 5);
         const quint32 added = (flags & 0x8000) ? qFromLittleEndian<quint32>(block + 7) : 0;
         const quint16 nameSize = block[2] == 0x74 ? qFromLittleEndian<quint16>(block + 26) : 0;
-        if (block[2] == 0x74 && !(flags & 0x100) && archive.mid(at + 32, nameSize) == oldName) {
-            QByteArray field = newName;
-            if (unicode) {
-                // An 8-bit name, a zero, the high byte, then flag bytes of four 2-bit codes, each
-                // code 2 here: a whole UTF-16 unit follows, low byte first.
-                const QString name = QString::fromUtf8(newName);
-                field = QByteArray(oldName.data(), oldName.size()) + '\0' + '\0';
-                for (qsizetype i = 0; i < name.size(); ++i) {
-                    if (i % 4 == 0)
-                        field += char(0xAA);
-                    append16(field, name.at(i).unicode());
-                }
-            }
-            QByteArray header = archive.mid(at, size);
-            header.replace(32, nameSize, field);
-            const quint16 newFlags = flags | (unicode ? 0x200 : 0);
-            qToLittleEndian<quint16>(newFlags, header.data() + 3);
-            qToLittleEndian<quint16>(quint16(header.size()), header.data() + 5);
-            qToLittleEndian<quint16>(quint16(field.size()), header.data() + 26);
-            qToLittleEndian<quint16>(quint16(crc32(QByteArrayView(header).sliced(2))), header.data());
-            return archive.left(at) + header + archive.mid(at + size);
-        }
+        if (block[2] == 0x74 && !(flags & 0x100) && archive.mid(at + 32, nameSize) == name)
+            return {at, flags, size, added, nameSize};
         at += size + added;
     }
     return {};
+}
+
+} // namespace
+
+QByteArray TestArchives::renamedRar4(
+    const QByteArray &archive, QByteArrayView oldName, const QByteArray &newName, bool unicode)
+{
+    const Rar4Entry entry = findRar4Entry(archive, oldName);
+    if (entry.at < 0)
+        return {};
+    QByteArray field = newName;
+    if (unicode) {
+        // An 8-bit name, a zero, the high byte, then flag bytes of four 2-bit codes, each
+        // code 2 here: a whole UTF-16 unit follows, low byte first.
+        const QString name = QString::fromUtf8(newName);
+        field = QByteArray(oldName.data(), oldName.size()) + '\0' + '\0';
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            if (i % 4 == 0)
+                field += char(0xAA);
+            append16(field, name.at(i).unicode());
+        }
+    }
+    QByteArray header = archive.mid(entry.at, entry.size);
+    header.replace(32, entry.nameSize, field);
+    const quint16 newFlags = entry.flags | (unicode ? 0x200 : 0);
+    qToLittleEndian<quint16>(newFlags, header.data() + 3);
+    qToLittleEndian<quint16>(quint16(header.size()), header.data() + 5);
+    qToLittleEndian<quint16>(quint16(field.size()), header.data() + 26);
+    qToLittleEndian<quint16>(quint16(crc32(QByteArrayView(header).sliced(2))), header.data());
+    return archive.left(entry.at) + header + archive.mid(entry.at + entry.size);
+}
+
+QByteArray TestArchives::withoutRar4Entry(const QByteArray &archive, QByteArrayView name)
+{
+    const Rar4Entry entry = findRar4Entry(archive, name);
+    if (entry.at < 0)
+        return {};
+    return archive.left(entry.at) + archive.mid(entry.at + entry.size + entry.added);
 }

@@ -25,5 +25,8 @@ inline constexpr qint64 stamp = 1'600'000'000; // the time of every entry made h
 // page, or with unicode UTF-8 stored as the header's Unicode name. Empty when oldName is not there.
 [[nodiscard]] QByteArray renamedRar4(
     const QByteArray &archive, QByteArrayView oldName, const QByteArray &newName, bool unicode);
+// The RAR4 archive without the entry of that name (its header and its data); empty when it is not
+// there.
+[[nodiscard]] QByteArray withoutRar4Entry(const QByteArray &archive, QByteArrayView name);
 
 } // namespace TestArchives

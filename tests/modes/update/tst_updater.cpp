@@ -639,9 +639,11 @@ void TestUpdater::eightBitNames_data()
                          << QStringList();
     QTest::newRow("zip") << TestArchives::zip({{cp866 + ".dat", "zip"}}, false) << test + u".dat"_s
                          << "zip"_ba << QStringList();
+    // Without its symbolic link, which the archiver does not make on Windows.
     QTest::newRow("RAR4") << TestArchives::renamedRar4(
-        readFile(TestPaths::sharedDir() + u"/fixtures/rar/test_read_format_rar.rar"_s), "test.txt",
-        cp866 + ".txt", false)
+        TestArchives::withoutRar4Entry(
+            readFile(TestPaths::sharedDir() + u"/fixtures/rar/test_read_format_rar.rar"_s), "testlink"),
+        "test.txt", cp866 + ".txt", false)
                           << test + u".txt"_s << "test text document\r\n"_ba << QStringList();
     // The archiver gives it its name; the program's code page has no letters for it.
     QTest::newRow("7z, a name outside code page 1251 is reported and left")
