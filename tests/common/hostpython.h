@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -17,5 +18,17 @@ namespace HostPython {
 // or ends it. False, with the reason, when it cannot be started.
 [[nodiscard]] bool startDetached(
     const QStringList &arguments, const QString &workingDirectory, QString *error);
+
+// What a run of a host program (minisign) gave: its exit code (-1 when it could not be run or did
+// not end in time) and its standard output and error together.
+struct Run
+{
+    int exitCode = -1;
+    QByteArray output;
+};
+// Runs the host's program (command's first word, looked for in the host's PATH, the paths among
+// its arguments named as path() names them) and waits for it. Under Wine, which gives a Windows
+// program no hold on a Linux process, the host's python3 runs it and leaves the outcome in a file.
+[[nodiscard]] Run runProgram(const QStringList &command, int msecs);
 
 } // namespace HostPython

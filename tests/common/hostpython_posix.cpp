@@ -23,3 +23,16 @@ bool HostPython::startDetached(const QStringList &arguments, const QString &work
     *error = process.errorString();
     return false;
 }
+
+HostPython::Run HostPython::runProgram(const QStringList &command, int msecs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(command.value(0), command.mid(1));
+    process.closeWriteChannel();
+    Run run;
+    if (process.waitForFinished(msecs) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.output = process.readAll() + process.errorString().toLocal8Bit();
+    return run;
+}

@@ -1,7 +1,11 @@
 #include "common/hostpython.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <windows.h>
 
@@ -100,4 +104,47 @@ bool HostPython::startDetached(const QStringList &arguments, const QString &work
     if (process.hProcess)
         CloseHandle(process.hProcess);
     return true;
+}
+
+HostPython::Run HostPython::runProgram(const QStringList &command, int msecs)
+{
+    // The outcome arrives whole: written under another name, then renamed.
+    static const QString runner = QStringLiteral(
+        "import os, subprocess, sys\n"
+        "try:\n"
+        "    done = subprocess.run(sys.argv[2:], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,\n"
+        "                          stderr=subprocess.STDOUT, timeout=%1)\n"
+        "    code, output = done.returncode, done.stdout\n"
+        "except (OSError, subprocess.SubprocessError) as error:\n"
+        "    code, output = -1, str(error).encode()\n"
+        "with open(sys.argv[1] + '.part', 'wb') as out:\n"
+        "    out.write(b'%d\\n' % code + output)\n"
+        "os.replace(sys.argv[1] + '.part', sys.argv[1])\n");
+    Run run;
+    QTemporaryDir directory;
+    const QString outcome = directory.filePath(QStringLiteral("outcome"));
+    QString error;
+    if (!directory.isValid()
+        || !startDetached(
+            QStringList{QStringLiteral("-c"), runner.arg(qMax(1, msecs / 1000)), path(outcome)} + command,
+            directory.path(), &error)) {
+        run.output = error.toLocal8Bit();
+        return run;
+    }
+    const QDeadlineTimer deadline(msecs + 5000);
+    while (!QFileInfo::exists(outcome)) {
+        if (deadline.hasExpired()) {
+            run.output = "no outcome from the host's python3";
+            return run;
+        }
+        QThread::msleep(20);
+    }
+    QFile file(outcome);
+    if (!file.open(QIODevice::ReadOnly))
+        return run;
+    const QByteArray bytes = file.readAll();
+    const qsizetype end = bytes.indexOf('\n');
+    run.exitCode = bytes.left(end).toInt();
+    run.output = bytes.mid(end + 1);
+    return run;
 }

@@ -1,17 +1,21 @@
 #include "common/minisigntool.h"
 
+#include "common/hostpython.h"
+#include "common/testpaths.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 MinisignTool::MinisignTool()
-    : m_program(QStandardPaths::findExecutable(QStringLiteral("minisign")))
-{ }
+{
+    // The host's minisign, also for the Windows build under Wine.
+    if (HostPython::runProgram({QStringLiteral("minisign"), QStringLiteral("-v")}, 60000).exitCode == 0)
+        m_program = QStringLiteral("minisign");
+}
 
 QString MinisignTool::testKeyDirectory()
 {
-    return QStringLiteral(TAV_TESTS_DIR "/data/updatekey");
+    return TestPaths::sourceDir() + QStringLiteral("/tests/data/updatekey");
 }
 
 QString MinisignTool::keyPath(const QString &name, bool secret) const
@@ -23,14 +27,14 @@ QString MinisignTool::keyPath(const QString &name, bool secret) const
 
 bool MinisignTool::run(const QStringList &arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(m_program, arguments);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
+    // Every argument that names a file is one the host's program must find.
+    QStringList command{m_program};
+    for (const QString &argument : arguments)
+        command << (QFileInfo(argument).isAbsolute() ? HostPython::path(argument) : argument);
+    const HostPython::Run done = HostPython::runProgram(command, 60000);
+    if (done.exitCode != 0) {
         m_lastError = QStringLiteral("minisign %1: %2")
-                          .arg(arguments.join(u' '), QString::fromLocal8Bit(process.readAll()));
+                          .arg(arguments.join(u' '), QString::fromLocal8Bit(done.output));
         return false;
     }
     return true;
