@@ -1,19 +1,15 @@
 #include "common/ftptestserver.h"
 
 #include "common/hostpython.h"
+#include "common/testpaths.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 namespace {
 
-// The checkout's path as the build knew it, on the drive of the test program (under Wine the
-// build's Linux path has no drive of its own).
 QString scriptPath()
 {
-    return QDir(QCoreApplication::applicationDirPath())
-        .absoluteFilePath(QStringLiteral(TAV_TESTS_DIR "/common/ftpserver.py"));
+    return TestPaths::sourceDir() + QStringLiteral("/tests/common/ftpserver.py");
 }
 
 } // namespace
