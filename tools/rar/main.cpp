@@ -12,7 +12,7 @@ int main(int argc, char **argv)
     std::string error;
     const std::optional<RarCommand> command = RarCommand::parse(arguments, error);
     if (!command) {
-        std::fprintf(stderr, "rar: %s\n%s", error.c_str(), RarCommand::usage().data());
+        std::fprintf(stderr, "rar: %s\n%s", Platform::outputText(error).c_str(), RarCommand::usage().data());
         return RarCommand::UsageError;
     }
     return command->run();

@@ -80,5 +80,9 @@ void removeFile(const std::string &path);
 // bytes as they stand (file names are bytes); on Windows, a list without a UTF-8 byte order mark is
 // in the ANSI code page, as the Windows archiver reads it. A UTF-8 byte order mark is dropped.
 [[nodiscard]] std::string listText(std::string bytes);
+// A line the archiver prints (an entry's name, a problem), from UTF-8 to what its reader expects:
+// here the bytes as they stand; on Windows the ANSI code page, in which the updater reads the
+// archiver's output as it reads the Windows archiver's.
+[[nodiscard]] std::string outputText(const std::string &text);
 
 } // namespace Platform

@@ -217,6 +217,11 @@ void removeFile(const std::string &path)
     ::unlink(path.c_str());
 }
 
+std::string outputText(const std::string &text)
+{
+    return text;
+}
+
 std::string listText(std::string bytes)
 {
     if (bytes.starts_with("\xEF\xBB\xBF"))

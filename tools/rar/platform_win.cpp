@@ -340,6 +340,17 @@ void removeFile(const std::string &path)
     ::DeleteFileW(wide(path).c_str());
 }
 
+std::string outputText(const std::string &text)
+{
+    const std::wstring wideText = wide(text);
+    const int size = ::WideCharToMultiByte(
+        CP_ACP, 0, wideText.data(), static_cast<int>(wideText.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(
+        CP_ACP, 0, wideText.data(), static_cast<int>(wideText.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
 std::string listText(std::string bytes)
 {
     if (bytes.starts_with("\xEF\xBB\xBF"))

@@ -13,7 +13,7 @@ namespace {
 
 void printProblem(const std::string &problem)
 {
-    std::fprintf(stderr, "rar: %s\n", problem.c_str());
+    std::fprintf(stderr, "rar: %s\n", Platform::outputText(problem).c_str());
 }
 
 // The list file's text in UTF-8, read through the platform like every other path.
@@ -131,7 +131,8 @@ int RarCommand::extract() const
     }
     ArchiveExtractor extractor(*target);
     if (!m_quiet)
-        extractor.setEntryCallback([](const std::string &name) { std::printf("%s\n", name.c_str()); });
+        extractor.setEntryCallback(
+            [](const std::string &name) { std::printf("%s\n", Platform::outputText(name).c_str()); });
     const ExtractReport report = extractor.extractFile(m_archive);
     for (const std::string &problem : report.problems)
         printProblem(problem);
@@ -188,7 +189,8 @@ int RarCommand::add() const
         return ArchiveFailed;
     }
     if (!m_quiet)
-        appender.setEntryCallback([](const std::string &name) { std::printf("%s\n", name.c_str()); });
+        appender.setEntryCallback(
+            [](const std::string &name) { std::printf("%s\n", Platform::outputText(name).c_str()); });
     std::vector<std::string> problems;
     for (const std::string &path : paths) {
         for (std::string &problem : appender.add(path, m_recursive))
