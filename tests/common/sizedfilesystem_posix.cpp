@@ -40,6 +40,16 @@ void SizedFileSystem::unmount()
     m_directory.clear();
 }
 
+QString SizedFileSystem::fullText()
+{
+    return QString::fromLocal8Bit(std::strerror(ENOSPC));
+}
+
+bool SizedFileSystem::mentionsFull(const QString &text)
+{
+    return text.contains(fullText());
+}
+
 qint64 SizedFileSystem::bytesUsed() const
 {
     struct statvfs info

@@ -337,7 +337,7 @@ void TestAsteroids::failedDownloadLeavesNoFile_data()
     QTest::newRow("cut halfway") << 1234 << qint64(20000) << QStringLiteral("closed") << 0;
     // The box names the file and the disk's reason, not the transfer.
     QTest::newRow("the ephemeris folder full")
-        << 1234 << qint64(-1) << QStringLiteral("SE01234S.SE1: No space left on device") << 16;
+        << 1234 << qint64(-1) << QStringLiteral("SE01234S.SE1: ") + SizedFileSystem::fullText() << 16;
 }
 
 void TestAsteroids::failedDownloadLeavesNoFile()
